@@ -1,0 +1,463 @@
+// zqjson: a JSON document model, a lenient parser, JSON and XML writers.
+//
+// The one public header of the library. Every container owns what it holds,
+// every copy is deep, and nothing is shared or reference-counted. Precondition
+// violations go through `assertion`, which reports and aborts; the library
+// throws nothing of its own (allocation failures propagate).
+#ifndef ZQ_JSON_H
+#define ZQ_JSON_H
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <limits>
+#include <map>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "ZQExport.h"
+
+namespace zqjson {
+
+// ---------------------------------------------------------------------------
+// Bounds
+
+// Deepest nesting of arrays and objects the parser accepts; deeper input is
+// rejected like any other malformed text instead of exhausting the stack.
+constexpr std::size_t kMaxDepth = 512;
+
+// ---------------------------------------------------------------------------
+// Scalar types
+
+using Boolean = bool;
+
+// A Number is a 64-bit IEEE double everywhere: `long double` where that type
+// is the 64-bit format, `double` where `long double` is wider (80-bit x87,
+// 128-bit double-double), so numbers read and print alike on every platform.
+using Number = std::conditional_t<std::numeric_limits<long double>::digits == 53 &&
+                                      std::numeric_limits<long double>::max_exponent == 1024,
+                                  long double, double>;
+
+using String = std::string;
+
+// Selects the null kind; carries nothing.
+class Null {};
+
+enum ValueType : std::uint32_t {
+    NumberType = 0,
+    StringType = 1,
+    BooleanType = 2,
+    NullType = 3,
+    ArrayType = 4,
+    ObjectType = 5,
+    InvalidType = 6,
+};
+
+// Rendering format of `Object::write`; the XML entry points take 1 to 4.
+enum Format : std::uint32_t {
+    JSON = 0,
+    JSONx = 1,
+    JXML = 2,
+    JXMLex = 3,
+    TaggedXML = 4,
+};
+
+class Value;
+class Object;
+class Array;
+
+namespace detail {
+struct ModelAccess;  // the parser's and renderers' way to the raw fields
+}
+
+// The library's failure report: when `ok` is false, writes
+// "[ZQJSON] expression '<expr>' failed at <file>:<line> -> " to standard error
+// and aborts through the C runtime's assertion failure.
+ZQ_API void assertion(const char* file, int line, const char* expr, bool ok);
+
+// ---------------------------------------------------------------------------
+// Value: one number, string, boolean, null, array or object, or nothing.
+//
+// A String, Array or Object kind with no content is "released" (after
+// `reset`): it reads as empty, copies as released, renders as empty.
+class ZQ_API Value {
+public:
+    Value() : type_(InvalidType) {}
+    Value(const Value& other) : type_(InvalidType) { import(other); }
+    template <class T>
+    Value(const T& content) : type_(InvalidType) {
+        import(content);
+    }
+    ~Value() { reset(); }
+
+    // Two Values never share content, so there is no member-wise assignment;
+    // use `import`.
+    Value& operator=(const Value&) = delete;
+
+    // Each import copies its argument before releasing the old content, so
+    // the argument may lie inside this Value; on allocation failure the
+    // Value keeps its old content.
+    void import(const Boolean& b);
+    void import(const Number& n);
+    void import(const Null&);
+    void import(const String& s);
+    // A C string is text, not a pointer that converts to Boolean.
+    void import(const char* s) { import(String(s)); }
+    void import(const Array& a);
+    void import(const Object& o);
+    void import(const Value& other);
+
+    // Releases owned content; the kind stays.
+    void reset();
+
+    // True for the invalid state and for released content.
+    bool empty() const;
+
+    template <class T>
+    bool is() const;
+
+    // Content of kind T; a kind mismatch reports through `assertion`.
+    template <class T>
+    const T& get() const;
+
+    static bool parse(std::istream& in, Value& target);
+    bool parse(std::istream& in);
+    bool parse(const String& text);
+
+private:
+    friend struct detail::ModelAccess;
+
+    // Releases the current content, then takes `content` (already copied) as
+    // the content of kind `kind`.
+    template <class T>
+    void install(ValueType kind, T* content);
+
+    ValueType type_;
+    union {
+        Number number_;
+        Boolean boolean_;
+        String* string_;
+        Array* array_;
+        Object* object_;
+    };
+};
+
+// ---------------------------------------------------------------------------
+// Object: members in ascending byte-wise key order, plus a pending key used
+// while streaming alternating keys and values into it.
+class ZQ_API Object {
+public:
+    using Map = std::map<String, Value*>;
+
+    Object() = default;
+    Object(const Object& other);
+    Object(const String& key, const Value& value);
+    ~Object();
+
+    // Merge: keys in both take the value of `other`.
+    void import(const Object& other);
+    // Adds or replaces one member.
+    void import(const String& key, const Value& value);
+
+    Object& operator=(const Object& other);
+
+    // Alternates: a String key, then its value.
+    Object& operator<<(const Value& v);
+    // Stores a copy of `o` under the pending key, or under "" when none.
+    Object& operator<<(const Object& o);
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    const Map& kv_map() const { return entries_; }
+
+    // Releases every member; the pending key stays.
+    void reset();
+
+    static bool parse(std::istream& in, Object& target);
+    bool parse(std::istream& in);
+    bool parse(const String& text);
+
+    // Indented JSON, one TAB per level.
+    std::string json() const;
+    // XML in one of the dialects 1 to 4; an empty header selects the default.
+    std::string xml(Format format, const String& header, const String& attrib) const;
+    // JSON for format 0, XML otherwise.
+    std::string write(Format format) const;
+
+private:
+    friend struct detail::ModelAccess;
+
+    void copy_entries_from(const Object& other);
+    void absorb(Object& staged);
+
+    Map entries_;
+    String pending_key_;
+};
+
+// ---------------------------------------------------------------------------
+// Array: values in insertion order.
+class ZQ_API Array {
+public:
+    using Elements = std::vector<Value*>;
+
+    Array() = default;
+    Array(const Array& other);
+    Array(const Value& v);
+    ~Array();
+
+    // Appends copies of the elements of `other`; into itself, [a, b] becomes
+    // [a, b, a, b].
+    void import(const Array& other);
+    // Appends one copy of `v`.
+    void import(const Value& v);
+
+    Array& operator<<(const Array& other) {
+        import(other);
+        return *this;
+    }
+    Array& operator<<(const Value& v) {
+        import(v);
+        return *this;
+    }
+
+    Array& operator=(const Array& other);
+    // The Array becomes exactly one element, a copy of `v`.
+    Array& operator=(const Value& v);
+
+    std::size_t size() const { return elements_.size(); }
+    bool empty() const { return elements_.empty(); }
+    const Elements& values() const { return elements_; }
+
+    void reset();
+
+    static bool parse(std::istream& in, Array& target);
+    bool parse(std::istream& in);
+    bool parse(const String& text);
+
+    std::string json() const;
+    std::string xml(Format format, const String& header, const String& attrib) const;
+
+private:
+    friend struct detail::ModelAccess;
+
+    void copy_elements_from(const Array& other);
+
+    Elements elements_;
+};
+
+// ---------------------------------------------------------------------------
+// Parsing. Every reader answers true when its input was accepted.
+
+ZQ_API bool parse_value(std::istream& in, Value& target);
+ZQ_API bool parse_object(std::istream& in, Object& target);
+ZQ_API bool parse_array(std::istream& in, Array& target);
+
+// Lexical readers.
+ZQ_API bool match(const char* pattern, std::istream& in);
+ZQ_API bool parse_comment(std::istream& in);
+ZQ_API bool parse_string(std::istream& in, String& value);
+ZQ_API bool parse_identifier(std::istream& in, String& value);
+ZQ_API bool parse_number(std::istream& in, Number& value);
+ZQ_API bool parse_bool(std::istream& in, bool& value);
+ZQ_API bool parse_null(std::istream& in);
+
+// Whether the input, after leading bytes up to 0x20, opens with an object or
+// an array that the parser accepts. What follows it is not examined.
+ZQ_API bool validate(std::istream& in);
+ZQ_API bool validate(const String& text);
+
+// ---------------------------------------------------------------------------
+// Writing.
+
+// The body of a JSON string literal, with the quotes when `quote` is true.
+ZQ_API std::string escape_string(const std::string& text, bool quote);
+
+// JSON text to indented JSON; the empty string when it is not accepted.
+ZQ_API std::string reformat(std::istream& in);
+ZQ_API std::string reformat(const String& text);
+
+// JSON text to XML in dialect 1 to 4; the header line alone when the text is
+// not accepted.
+ZQ_API std::string xml(std::istream& in, Format format);
+ZQ_API std::string xml(const String& text, Format format);
+
+// ---------------------------------------------------------------------------
+// Inline members of Value.
+
+namespace detail {
+template <class T>
+struct KindOf;
+template <>
+struct KindOf<Null> {
+    static constexpr ValueType kind = NullType;
+};
+template <>
+struct KindOf<Boolean> {
+    static constexpr ValueType kind = BooleanType;
+};
+template <>
+struct KindOf<String> {
+    static constexpr ValueType kind = StringType;
+};
+template <>
+struct KindOf<Number> {
+    static constexpr ValueType kind = NumberType;
+};
+template <>
+struct KindOf<Array> {
+    static constexpr ValueType kind = ArrayType;
+};
+template <>
+struct KindOf<Object> {
+    static constexpr ValueType kind = ObjectType;
+};
+
+// What a released Value reads as.
+template <class T>
+const T& empty_content() {
+    static const T empty;
+    return empty;
+}
+}  // namespace detail
+
+template <class T>
+inline bool Value::is() const {
+    return type_ == detail::KindOf<T>::kind;
+}
+
+template <>
+inline const Boolean& Value::get<Boolean>() const {
+    assertion(__FILE__, __LINE__, "is<Boolean>()", is<Boolean>());
+    return boolean_;
+}
+
+template <>
+inline const Number& Value::get<Number>() const {
+    assertion(__FILE__, __LINE__, "is<Number>()", is<Number>());
+    return number_;
+}
+
+template <>
+inline const String& Value::get<String>() const {
+    assertion(__FILE__, __LINE__, "is<String>()", is<String>());
+    return string_ ? *string_ : detail::empty_content<String>();
+}
+
+template <>
+inline const Array& Value::get<Array>() const {
+    assertion(__FILE__, __LINE__, "is<Array>()", is<Array>());
+    return array_ ? *array_ : detail::empty_content<Array>();
+}
+
+template <>
+inline const Object& Value::get<Object>() const {
+    assertion(__FILE__, __LINE__, "is<Object>()", is<Object>());
+    return object_ ? *object_ : detail::empty_content<Object>();
+}
+
+inline void Value::reset() {
+    switch (type_) {
+        case StringType:
+            delete string_;
+            string_ = nullptr;
+            break;
+        case ArrayType:
+            delete array_;
+            array_ = nullptr;
+            break;
+        case ObjectType:
+            delete object_;
+            object_ = nullptr;
+            break;
+        default:
+            break;
+    }
+}
+
+inline bool Value::empty() const {
+    switch (type_) {
+        case InvalidType:
+            return true;
+        case StringType:
+            return string_ == nullptr;
+        case ArrayType:
+            return array_ == nullptr;
+        case ObjectType:
+            return object_ == nullptr;
+        default:
+            return false;
+    }
+}
+
+template <class T>
+inline void Value::install(ValueType kind, T* content) {
+    reset();
+    type_ = kind;
+    if constexpr (std::is_same_v<T, String>) string_ = content;
+    if constexpr (std::is_same_v<T, Array>) array_ = content;
+    if constexpr (std::is_same_v<T, Object>) object_ = content;
+}
+
+inline void Value::import(const Boolean& b) {
+    reset();
+    type_ = BooleanType;
+    boolean_ = b;
+}
+
+inline void Value::import(const Number& n) {
+    reset();
+    type_ = NumberType;
+    number_ = n;
+}
+
+inline void Value::import(const Null&) {
+    reset();
+    type_ = NullType;
+}
+
+inline void Value::import(const String& s) { install(StringType, new String(s)); }
+
+inline void Value::import(const Array& a) { install(ArrayType, new Array(a)); }
+
+inline void Value::import(const Object& o) { install(ObjectType, new Object(o)); }
+
+inline void Value::import(const Value& other) {
+    if (&other == this) return;
+    switch (static_cast<std::uint32_t>(other.type_)) {
+        case NumberType:
+            import(other.number_);
+            return;
+        case BooleanType:
+            import(other.boolean_);
+            return;
+        case NullType:
+            import(Null());
+            return;
+        case StringType:
+            install(StringType, other.string_ ? new String(*other.string_) : nullptr);
+            return;
+        case ArrayType:
+            install(ArrayType, other.array_ ? new Array(*other.array_) : nullptr);
+            return;
+        case ObjectType:
+            install(ObjectType, other.object_ ? new Object(*other.object_) : nullptr);
+            return;
+        case InvalidType:
+            reset();
+            type_ = InvalidType;
+            return;
+        default:
+            assertion(__FILE__, __LINE__, "!\"not implemented\"", false);
+    }
+}
+
+}  // namespace zqjson
+
+// ---------------------------------------------------------------------------
+// Compact one-line JSON on any output stream.
+ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Value& v);
+ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Array& a);
+ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Object& o);
+
+#endif

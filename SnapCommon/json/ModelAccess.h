@@ -1,0 +1,52 @@
+// The library's own way to the raw fields of the document model: the parser
+// fills Values in place and the renderers read content without the checks of
+// `get`. Internal; never installed or exported.
+#ifndef ZQ_JSON_MODEL_ACCESS_H
+#define ZQ_JSON_MODEL_ACCESS_H
+
+#include "../ZQJson.h"
+
+namespace zqjson::detail {
+
+struct ModelAccess {
+    static ValueType kind(const Value& v) { return v.type_; }
+    static Number number(const Value& v) { return v.number_; }
+    static Boolean boolean(const Value& v) { return v.boolean_; }
+    // Null when the content was released.
+    static const String* string(const Value& v) { return v.type_ == StringType ? v.string_ : nullptr; }
+    static const Array* array(const Value& v) { return v.type_ == ArrayType ? v.array_ : nullptr; }
+    static const Object* object(const Value& v) { return v.type_ == ObjectType ? v.object_ : nullptr; }
+
+    static Object::Map& entries(Object& o) { return o.entries_; }
+    static Array::Elements& elements(Array& a) { return a.elements_; }
+
+    // Lends a container to code that takes a Value, without copying it and
+    // without ever freeing it: the view detaches itself on every path out.
+    template <class Container>
+    class Borrowed {
+    public:
+        explicit Borrowed(const Container& c) {
+            if constexpr (std::is_same_v<Container, Object>) {
+                view_.type_ = ObjectType;
+                view_.object_ = const_cast<Object*>(&c);
+            } else {
+                view_.type_ = ArrayType;
+                view_.array_ = const_cast<Array*>(&c);
+            }
+        }
+        ~Borrowed() {
+            view_.object_ = nullptr;
+            view_.array_ = nullptr;
+        }
+        Borrowed(const Borrowed&) = delete;
+        Borrowed& operator=(const Borrowed&) = delete;
+        const Value& value() const { return view_; }
+
+    private:
+        Value view_;
+    };
+};
+
+}  // namespace zqjson::detail
+
+#endif

@@ -1,0 +1,21 @@
+// Text building blocks shared by the JSON and XML writers. Each appends to
+// the caller's buffer, so a whole rendering grows one string.
+#ifndef ZQ_JSON_TEXT_H
+#define ZQ_JSON_TEXT_H
+
+#include <string>
+#include <string_view>
+
+#include "../ZQJson.h"
+
+namespace zqjson::detail {
+
+// The JSON escaping of `text`, without quotes: the bytes of escape_string.
+void append_escaped(std::string& out, std::string_view text);
+
+// `n` as a stream with precision 16 writes it in its default notation.
+void append_number(std::string& out, Number n);
+
+}  // namespace zqjson::detail
+
+#endif
