@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iomanip>
 #include <limits>
@@ -71,6 +72,37 @@ TEST(EscapeString, TranslatesEachByte) {
         SCOPED_TRACE(c.escaped);
         EXPECT_EQ(escape_string(c.text, false), c.escaped);
         EXPECT_EQ(escape_string(c.text, true), "\"" + c.escaped + "\"");
+    }
+}
+
+// Escapes are found a word at a time: every byte that needs one, at every
+// place in a word, among neighbours that do not.
+TEST(EscapeString, FindsEscapesAtEveryPosition) {
+    const auto escaped = [](unsigned char c) -> std::string {
+        switch (c) {
+            case '"': return "\\\"";
+            case '\\': return "\\\\";
+            case '/': return "\\/";
+            case '\b': return "\\b";
+            case '\f': return "\\f";
+            case '\n': return "\\n";
+            case '\r': return "\\r";
+            case '\t': return "\\t";
+        }
+        char code[8];
+        std::snprintf(code, sizeof code, "\\u%04x", c);
+        return c < 0x20 ? code : std::string(1, static_cast<char>(c));
+    };
+    for (const char filler : {'a', ' ', '\x7f', '\x80', '\xff', '!', '0'}) {
+        for (int c = 0; c < 256; ++c) {
+            for (std::size_t at = 0; at < 19; at += 3) {
+                std::string text(19, filler);
+                text[at] = static_cast<char>(c);
+                const std::string expected =
+                    std::string(at, filler) + escaped(static_cast<unsigned char>(c)) + std::string(18 - at, filler);
+                ASSERT_EQ(escape_string(text, false), expected) << "byte " << c << " at " << at;
+            }
+        }
     }
 }
 
@@ -203,7 +235,8 @@ TEST(IndentedJson, NumbersWithSixteenSignificantDigits) {
 }
 
 // The number text is what a stream with precision 16 writes, also for the
-// values that take the shortcut for integers and for non-finite values.
+// values that take the shortcuts for integers and fixed notation, and for
+// non-finite values.
 TEST(IndentedJson, NumberTextMatchesTheStream) {
     std::mt19937_64 bits(7);
     std::vector<double> samples = {std::numeric_limits<double>::infinity(),
@@ -220,6 +253,11 @@ TEST(IndentedJson, NumberTextMatchesTheStream) {
         std::memcpy(&d, &pattern, sizeof d);
         samples.push_back(d);
         samples.push_back(std::trunc(std::ldexp(static_cast<double>(pattern >> 11), -static_cast<int>(i % 60))));
+        // Decimal-looking numbers across the fixed-notation range and beyond.
+        samples.push_back(static_cast<double>(pattern % 1000000007) / std::pow(10.0, i % 24));
+        // Exact ties at the 17th digit, which round half to even.
+        samples.push_back(1234567890123456.0 + i + 0.5);
+        samples.push_back(8 + std::ldexp(static_cast<double>(i + 1), -16));
     }
     for (double d : samples) {
         std::ostringstream stream;
