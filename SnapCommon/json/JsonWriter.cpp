@@ -90,7 +90,8 @@ void for_each_run(std::string_view text, Plain plain, Escaped escaped) {
 constexpr double kExactIntegerBound = 1e16;
 
 bool is_plain_integer(double d) {
-    return std::fabs(d) < kExactIntegerBound && d == std::trunc(d) && !(d == 0 && std::signbit(d));
+    return std::fabs(d) < kExactIntegerBound && d == static_cast<double>(static_cast<std::int64_t>(d)) &&
+           !(d == 0 && std::signbit(d));
 }
 
 // The general notation writes a number in fixed notation when the decimal
@@ -120,15 +121,18 @@ struct FixedDecimal {
 // even, from its binary value: the mantissa times a power of ten fits in 128
 // bits throughout the fixed-notation range. False outside that range.
 bool round_to_fixed(double magnitude, FixedDecimal& out) {
-    int exponent2;
-    const double fraction = std::frexp(magnitude, &exponent2);
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int shift = 53 - exponent2;  // magnitude == mantissa / 2^shift
-    // Outside these the number is an integer or below 10^kLowestFixedExponent.
-    if (shift <= 0 || shift > 70) return false;
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased_exponent = static_cast<int>(bits >> 52);
+    // magnitude == mantissa / 2^shift, and 2^(52 - shift) <= magnitude.
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int shift = 1075 - biased_exponent;
+    // Outside these the number is an integer, below 10^kLowestFixedExponent
+    // or subnormal.
+    if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
     const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-    // The decimal exponent is this or one more.
-    int exponent10 = static_cast<int>(std::floor((exponent2 - 1) * 0.30102999566398120));
+    // floor(log10(2^(52 - shift))): the decimal exponent is this or one more.
+    int exponent10 = ((52 - shift) * 78913) >> 18;
     for (;;) {
         const int fraction_digits = kNumberDigits - 1 - exponent10;
         if (fraction_digits < 0 || fraction_digits > kMostFractionDigits) return false;
@@ -154,16 +158,23 @@ bool round_to_fixed(double magnitude, FixedDecimal& out) {
 // Fixed notation as the general notation writes it: no trailing zeros after
 // the point, and no point when nothing follows it.
 char* write_fixed(char* p, bool negative, FixedDecimal number) {
+    char digits[kNumberDigits];
+    for (int i = kNumberDigits - 1; i >= 0; --i, number.digits /= 10)
+        digits[i] = static_cast<char>('0' + number.digits % 10);
+    const int integer_digits = kNumberDigits - number.fraction_digits;
+    int significant = kNumberDigits;
+    while (significant > std::max(integer_digits, 1) && digits[significant - 1] == '0') --significant;
+
     if (negative) *p++ = '-';
-    const std::uint64_t scale = kPowersOfTen[number.fraction_digits];
-    p = std::to_chars(p, p + kNumberDigits, number.digits / scale).ptr;
-    std::uint64_t fraction = number.digits % scale;
-    if (fraction == 0) return p;
-    int width = number.fraction_digits;
-    for (; fraction % 10 == 0; fraction /= 10) --width;
+    if (integer_digits <= 0) {  // 0.000ddd
+        *p++ = '0', *p++ = '.';
+        p = std::fill_n(p, -integer_digits, '0');
+        return std::copy(digits, digits + significant, p);
+    }
+    p = std::copy(digits, digits + integer_digits, p);
+    if (significant == integer_digits) return p;
     *p++ = '.';
-    for (int i = width - 1; i >= 0; --i, fraction /= 10) p[i] = static_cast<char>('0' + fraction % 10);
-    return p + width;
+    return std::copy(digits + integer_digits, digits + significant, p);
 }
 
 // Sign, 16 digits, point and a five-character exponent, with room to spare.
