@@ -236,7 +236,7 @@ using detail::ModelAccess;
 // text is copied out once at the end.
 class Buffer {
 public:
-    Buffer() = default;
+    Buffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
     ~Buffer() { std::free(data_); }
