@@ -325,7 +325,11 @@ inline bool value(std::istream& in, Value& target, std::size_t depth) {
 
 inline bool object(std::istream& in, Object& target, std::size_t depth) {
     target.reset();
-    if (depth > zqjson::kMaxDepth || !match("{", in)) return false;
+    if (depth > zqjson::kMaxDepth) {
+        in.setstate(std::ios_base::failbit);
+        return false;
+    }
+    if (!match("{", in)) return false;
     if (match("}", in)) return true;
     for (;;) {
         String key;
@@ -344,7 +348,11 @@ inline bool object(std::istream& in, Object& target, std::size_t depth) {
 
 inline bool array(std::istream& in, Array& target, std::size_t depth) {
     target.reset();
-    if (depth > zqjson::kMaxDepth || !match("[", in)) return false;
+    if (depth > zqjson::kMaxDepth) {
+        in.setstate(std::ios_base::failbit);
+        return false;
+    }
+    if (!match("[", in)) return false;
     if (match("]", in)) return true;
     for (;;) {
         Value element;
@@ -363,13 +371,13 @@ inline bool array(std::istream& in, Array& target, std::size_t depth) {
 enum class Op { Match, Comment, String, Identifier, Number, Bool, Null, Value, Object, Array, Document };
 enum class Source { Stream, Text, Reference };
 
-struct Run {
+struct Outcome {
     bool ok = false;
     std::ios_base::iostate state = std::ios_base::goodbit;
     long long stopped = -1;  // read position afterwards
     std::string out;         // what the reader produced, described
 
-    bool operator==(const Run& o) const {
+    bool operator==(const Outcome& o) const {
         return ok == o.ok && state == o.state && stopped == o.stopped && out == o.out;
     }
 };
@@ -382,7 +390,7 @@ inline std::string state_name(std::ios_base::iostate s) {
     return name.empty() ? "good" : name;
 }
 
-inline std::ostream& operator<<(std::ostream& os, const Run& r) {
+inline std::ostream& operator<<(std::ostream& os, const Outcome& r) {
     return os << "{ok " << r.ok << ", " << state_name(r.state) << ", stopped " << r.stopped << ", " << r.out << "}";
 }
 
@@ -390,8 +398,8 @@ inline std::ostream& operator<<(std::ostream& os, const Run& r) {
 // reader object: the library's Reader, or an adapter to the public functions
 // or the reference.
 template <class R>
-Run run_with(R& reader, Op op, const std::string& arg) {
-    Run run;
+Outcome run_with(R& reader, Op op, const std::string& arg) {
+    Outcome run;
     switch (op) {
         case Op::Match: run.ok = reader.match(arg.c_str()); break;
         case Op::Comment: run.ok = reader.comment(); break;
@@ -488,17 +496,17 @@ struct ReferenceReader {
     }
 };
 
-inline Run run(Source source, Op op, const std::string& input, const std::string& arg = "") {
+inline Outcome run(Source source, Op op, const std::string& input, const std::string& arg = "") {
     if (source == Source::Text) {
         zqjson::detail::TextCursor in(std::string_view(input), std::ios_base::goodbit);
         zqjson::detail::Reader<zqjson::detail::TextCursor> reader(in);
-        Run r = run_with(reader, op, arg);
+        Outcome r = run_with(reader, op, arg);
         r.state = in.state();
         r.stopped = static_cast<long long>(in.offset());
         return r;
     }
     std::istringstream stream(input);
-    Run r;
+    Outcome r;
     if (source == Source::Stream) {
         PublicReader reader{stream};
         r = run_with(reader, op, arg);

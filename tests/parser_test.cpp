@@ -27,9 +27,9 @@ struct Case {
 
 void check(const Case& c) {
     SCOPED_TRACE("input «" + c.input + "»");
-    const Run stream = run(Source::Stream, c.op, c.input, c.arg);
-    const Run text = run(Source::Text, c.op, c.input, c.arg);
-    const Run ref = run(Source::Reference, c.op, c.input, c.arg);
+    const Outcome stream = run(Source::Stream, c.op, c.input, c.arg);
+    const Outcome text = run(Source::Text, c.op, c.input, c.arg);
+    const Outcome ref = run(Source::Reference, c.op, c.input, c.arg);
     EXPECT_EQ(stream, ref);
     EXPECT_EQ(text, stream);
     EXPECT_EQ(stream.ok, c.ok);
@@ -355,6 +355,147 @@ TEST(Parser, GlobalLocaleDecidesTextNumbers) {
     std::locale::global(previous);
     EXPECT_TRUE(ok);
     EXPECT_EQ(describe(a), "[1.5,]");
+}
+
+}  // namespace
+}  // namespace parser_test
+
+namespace parser_test {
+namespace {
+
+// Nesting: a document of `depth` arrays (or objects, or both in turn), each
+// holding the next.
+std::string nested(std::size_t depth, const std::string& open, const std::string& close) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += open[i % open.size()];
+    for (std::size_t i = depth; i > 0; --i) text += close[(i - 1) % close.size()];
+    return text;
+}
+
+std::string nested_arrays(std::size_t depth) { return nested(depth, "[", "]"); }
+
+// Objects need a key before each inner value.
+std::string nested_objects(std::size_t depth) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += i + 1 < depth ? "{\"k\":" : "{";
+    return text + std::string(depth, '}');
+}
+
+std::string nested_mixed(std::size_t depth) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += i % 2 ? "[" : (i + 1 < depth ? "{\"k\":" : "{");
+    for (std::size_t i = depth; i > 0; --i) text += (i - 1) % 2 ? "]" : "}";
+    return text;
+}
+
+// Every entry point that reads a document, on text and on a stream.
+std::vector<std::pair<std::string, bool>> every_entry_point(const std::string& text) {
+    std::vector<std::pair<std::string, bool>> results;
+    auto stream = [&] { return std::istringstream(text); };
+    {
+        Value v;
+        results.emplace_back("Value text", v.parse(text));
+        auto s = stream();
+        results.emplace_back("Value stream", v.parse(s));
+        auto f = stream();
+        results.emplace_back("parse_value", zqjson::parse_value(f, v));
+    }
+    const bool array = text[0] == '[';
+    if (array) {
+        Array a;
+        results.emplace_back("Array text", a.parse(text));
+        auto s = stream();
+        results.emplace_back("Array stream", a.parse(s));
+        auto f = stream();
+        results.emplace_back("parse_array", zqjson::parse_array(f, a));
+    } else {
+        Object o;
+        results.emplace_back("Object text", o.parse(text));
+        auto s = stream();
+        results.emplace_back("Object stream", o.parse(s));
+        auto f = stream();
+        results.emplace_back("parse_object", zqjson::parse_object(f, o));
+    }
+    results.emplace_back("validate text", zqjson::validate(text));
+    auto s = stream();
+    results.emplace_back("validate stream", zqjson::validate(s));
+    Object o;
+    Array a;
+    results.emplace_back("open_document text",
+                         zqjson::detail::open_document(std::string_view(text), o, a) != zqjson::detail::Opened::Nothing);
+    auto d = stream();
+    results.emplace_back("open_document stream", zqjson::detail::open_document(d, o, a) != zqjson::detail::Opened::Nothing);
+    return results;
+}
+
+void expect_everywhere(const std::string& text, bool ok) {
+    for (const auto& [entry, result] : every_entry_point(text)) EXPECT_EQ(result, ok) << entry;
+}
+
+// Depth counts the arrays and objects open at the innermost one, itself
+// included: "[]" is 1 deep, "[[]]" 2.
+TEST(Depth, TheBoundParsesOneMoreFails) {
+    const std::size_t bound = zqjson::kMaxDepth;
+    for (auto make : {nested_arrays, nested_objects, nested_mixed}) {
+        SCOPED_TRACE(make(3));
+        expect_everywhere(make(bound), true);
+        expect_everywhere(make(bound + 1), false);
+    }
+}
+
+TEST(Depth, AtTheBoundTheDocumentIsComplete) {
+    Array a;
+    ASSERT_TRUE(a.parse(nested_arrays(zqjson::kMaxDepth)));
+    std::size_t depth = 1;
+    const Array* level = &a;
+    while (!level->empty()) {
+        level = &level->values()[0]->get<Array>();
+        ++depth;
+    }
+    EXPECT_EQ(depth, zqjson::kMaxDepth);
+}
+
+TEST(Depth, HundredThousandLevelsFailCleanly) {
+    constexpr std::size_t kDeep = 100000;
+    for (const std::string& text :
+         {nested_arrays(kDeep), nested_objects(kDeep), nested_mixed(kDeep), std::string(kDeep, '['),
+          "{\"k\":" + std::string(kDeep, '[')}) {
+        expect_everywhere(text, false);
+    }
+}
+
+// The same depth-first runs agree with the stream and the reference on
+// where reading stopped.
+TEST(Depth, SourcesAgreeBeyondTheBound) {
+    const std::string text = nested_mixed(zqjson::kMaxDepth + 1) + " x";
+    const Outcome stream = run(Source::Stream, Op::Value, text);
+    EXPECT_EQ(run(Source::Text, Op::Value, text), stream);
+    EXPECT_EQ(run(Source::Reference, Op::Value, text), stream);
+    EXPECT_FALSE(stream.ok);
+}
+
+// The \u conversion is the hex extraction of a string stream, on every
+// string of up to four characters over the characters that matter to it.
+TEST(Readers, HexEscapeConversionMatchesStringStream) {
+    const std::string alphabet = "0x1fF- +g\t.X";
+    std::vector<std::string> texts = {""};
+    for (std::size_t length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string& t : texts) {
+            if (t.size() != length - 1) continue;
+            for (char c : alphabet) longer.push_back(t + c);
+        }
+        texts.insert(texts.end(), longer.begin(), longer.end());
+    }
+    for (const std::string& t : texts) {
+        long ours = -1;
+        long theirs = -1;
+        const bool ok = zqjson::detail::convert_hex_escape(t, ours);
+        ASSERT_EQ(ok, zqjson::detail::convert_hex_escape_by_stream(t, theirs)) << "«" << t << "»";
+        if (ok) {
+            ASSERT_EQ(ours, theirs) << "«" << t << "»";
+        }
+    }
 }
 
 }  // namespace

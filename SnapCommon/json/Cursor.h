@@ -220,6 +220,8 @@ public:
     bool eof() const { return (state_ & std::ios_base::eofbit) != 0; }
     bool fail() const { return (state_ & (std::ios_base::failbit | std::ios_base::badbit)) != 0; }
     State state() const { return state_; }
+    // Fails the stream: every later operation fails too.
+    void abandon() { state_ |= std::ios_base::failbit; }
     // As the stream's clear(): bad for good when there is no buffer.
     void clear() { state_ = buf_.attached() ? std::ios_base::goodbit : std::ios_base::badbit; }
 

@@ -392,6 +392,16 @@ bool Reader<In>::null() {
 // ---------------------------------------------------------------------------
 // Structural parser
 
+// A container nested deeper than kMaxDepth fails the whole read, as the end
+// of the input would: every reader after it fails, so no enclosing reader can
+// recover by reading the text another way.
+template <class In>
+bool Reader<In>::too_deep(std::size_t depth) {
+    if (depth <= kMaxDepth) return false;
+    in_.abandon();
+    return true;
+}
+
 // value: string | number | boolean | null | array | object, tried in this
 // order; the first that reads decides. Only the array attempt does not give
 // back what it read: the object attempt starts where it stopped.
@@ -440,7 +450,7 @@ bool Reader<In>::value(Value& target, std::size_t depth) {
 template <class In>
 bool Reader<In>::object(Object& target, std::size_t depth) {
     target.reset();
-    if (depth > kMaxDepth || !match("{")) return false;
+    if (too_deep(depth) || !match("{")) return false;
     if (match("}")) return true;
     Object::Map& entries = ModelAccess::entries(target);
     for (;;) {
@@ -466,7 +476,7 @@ bool Reader<In>::object(Object& target, std::size_t depth) {
 template <class In>
 bool Reader<In>::array(Array& target, std::size_t depth) {
     target.reset();
-    if (depth > kMaxDepth || !match("[")) return false;
+    if (too_deep(depth) || !match("[")) return false;
     if (match("]")) return true;
     Array::Elements& elements = ModelAccess::elements(target);
     for (;;) {

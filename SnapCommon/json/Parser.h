@@ -26,7 +26,8 @@ Opened open_document(std::string_view text, Object& object, Array& array,
 // The token readers and the structural parser over one source. Each member
 // answers true when its token or value was read. `depth` counts the arrays
 // and objects open around a value; a container is entered only while the
-// count, itself included, stays within kMaxDepth.
+// count, itself included, stays within kMaxDepth: a deeper one fails the
+// source, as the end of the input does, and with it the whole read.
 template <class In>
 class Reader {
 public:
@@ -47,6 +48,7 @@ public:
 
 private:
     void unicode_escape(String& value, unsigned& high);
+    bool too_deep(std::size_t depth);
 
     In& in_;
 };
