@@ -14,6 +14,7 @@
 #include <string>
 
 #include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/ModelAccess.h"
 #include "SnapCommon/json/Parser.h"
 
 namespace parser_test {
@@ -286,7 +287,6 @@ inline bool null(std::istream& in) { return match("null", in) || in.peek() == ',
 bool object(std::istream& in, Object& target, std::size_t depth);
 bool array(std::istream& in, Array& target, std::size_t depth);
 
-// Builds its result in a fresh document through the public model only.
 inline bool value(std::istream& in, Value& target, std::size_t depth) {
     target.reset();
     String text;
@@ -308,16 +308,17 @@ inline bool value(std::istream& in, Value& target, std::size_t depth) {
         target.import(zqjson::Null());
         return true;
     }
+    // Nested content is handed over, not copied, so deep documents stay cheap.
     if (in.peek() == '[') {
-        Array a;
-        if (array(in, a, depth + 1)) {
-            target.import(a);
+        auto a = std::make_unique<Array>();
+        if (array(in, *a, depth + 1)) {
+            zqjson::detail::ModelAccess::adopt(target, a.release());
             return true;
         }
     }
-    Object o;
-    if (object(in, o, depth + 1)) {
-        target.import(o);
+    auto o = std::make_unique<Object>();
+    if (object(in, *o, depth + 1)) {
+        zqjson::detail::ModelAccess::adopt(target, o.release());
         return true;
     }
     return false;
@@ -338,9 +339,11 @@ inline bool object(std::istream& in, Object& target, std::size_t depth) {
             return false;
         }
         if (!match(":", in)) return false;
-        Value member;
-        if (!value(in, member, depth)) break;
-        target.import(key, member);
+        auto member = std::make_unique<Value>();
+        if (!value(in, *member, depth)) break;
+        Value*& slot = zqjson::detail::ModelAccess::entries(target)[key];
+        delete slot;
+        slot = member.release();
         if (!match(",", in)) break;
     }
     return match("}", in);
@@ -355,9 +358,9 @@ inline bool array(std::istream& in, Array& target, std::size_t depth) {
     if (!match("[", in)) return false;
     if (match("]", in)) return true;
     for (;;) {
-        Value element;
-        if (!value(in, element, depth)) break;
-        target.import(element);
+        auto element = std::make_unique<Value>();
+        if (!value(in, *element, depth)) break;
+        zqjson::detail::ModelAccess::elements(target).push_back(element.release());
         if (!match(",", in)) break;
     }
     return match("]", in);
