@@ -383,3 +383,154 @@ TEST(IndentedJson, RendersDeepNesting) {
     EXPECT_EQ(text.substr(0, 4), "[\n\t[");
     EXPECT_EQ(text.substr(text.size() - 7), "\t] \n] \n");
 }
+
+// ---------------------------------------------------------------------------
+// reformat
+
+TEST(Reformat, TextAndStream) {
+    const struct {
+        const char* input;
+        const char* output;
+    } cases[] = {
+        {"  [1, 2]", "[\n\t1,\n\t2 \n] \n"},
+        {"[1] tail", "[\n\t1 \n] \n"},
+        {"\x01\n\t{\"b\": 'x', \"a\": [,]}", "{\n\t\"a\": [\n\t\tnull \n\t],\n\t\"b\": \"x\" \n} \n"},
+        {"", ""},
+        {" \n ", ""},
+        {"42", ""},
+        {"\"s\"", ""},
+        {"{", ""},
+        {"// c\n{}", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(reformat(String(c.input)), c.output);
+        std::istringstream in(c.input);
+        EXPECT_EQ(reformat(in), c.output);
+    }
+}
+
+TEST(Reformat, StreamStandsRightAfterTheDocument) {
+    std::istringstream in("  {\"k\": 1} tail");
+    EXPECT_EQ(reformat(in), "{\n\t\"k\": 1 \n} \n");
+    std::string rest;
+    std::getline(in, rest);
+    EXPECT_EQ(rest, " tail");
+}
+
+// ---------------------------------------------------------------------------
+// Round trip: reformat's output, parsed, is the document that its input
+// parses to, for input written with every leniency of the parser.
+
+namespace {
+
+bool same_document(const Value& a, const Value& b);
+
+bool same_members(const Object& a, const Object& b) {
+    if (a.size() != b.size()) return false;
+    auto other = b.kv_map().begin();
+    for (const auto& [key, value] : a.kv_map()) {
+        if (key != other->first || !same_document(*value, *other->second)) return false;
+        ++other;
+    }
+    return true;
+}
+
+bool same_elements(const Array& a, const Array& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!same_document(*a.values()[i], *b.values()[i])) return false;
+    return true;
+}
+
+bool same_document(const Value& a, const Value& b) {
+    if (a.is<Number>()) return b.is<Number>() && a.get<Number>() == b.get<Number>();
+    if (a.is<String>()) return b.is<String>() && a.get<String>() == b.get<String>();
+    if (a.is<Boolean>()) return b.is<Boolean>() && a.get<Boolean>() == b.get<Boolean>();
+    if (a.is<Null>()) return b.is<Null>();
+    if (a.is<Array>()) return b.is<Array>() && same_elements(a.get<Array>(), b.get<Array>());
+    if (a.is<Object>()) return b.is<Object>() && same_members(a.get<Object>(), b.get<Object>());
+    return false;
+}
+
+// JSON text in the parser's lenient dialect: both quote styles, escapes of
+// every kind, comments, trailing commas, empty values and repeated keys.
+// Numbers have at most 15 significant digits, which 16-digit output keeps.
+class LenientTextGenerator {
+public:
+    explicit LenientTextGenerator(unsigned seed) : random_(seed) {}
+
+    std::string document() { return pick(2) ? object(4) : array(4); }
+
+private:
+    std::string value(int depth) {
+        switch (pick(depth > 0 ? 8 : 6)) {
+            case 0:
+                return pick_of({"0", "-7", "42", "0.125", "-2.5e-3", "1E6", "123456789012345", "3.14159265358979",
+                                "1e-300", "-0"});
+            case 1:
+            case 2:
+                return string();
+            case 3:
+                return pick_of({"true", "false"});
+            case 4:
+                return "null";
+            case 5:
+                return gap() + string();
+            case 6:
+                return array(depth - 1);
+            default:
+                return object(depth - 1);
+        }
+    }
+
+    std::string array(int depth) {
+        std::string text = "[";
+        for (int n = pick(4); n > 0; --n) text += gap() + (pick(6) ? value(depth) : "") + gap() + ",";
+        if (pick(2) && text.back() == ',') text.pop_back();
+        return text + gap() + "]";
+    }
+
+    std::string object(int depth) {
+        std::string text = "{";
+        for (int n = pick(4); n > 0; --n) text += gap() + key() + gap() + ":" + gap() + value(depth) + gap() + ",";
+        if (pick(2) && text.back() == ',') text.pop_back();
+        return text + gap() + "}";
+    }
+
+    std::string key() { return pick(3) ? pick_of({"\"a\"", "\"b\"", "'c'", "\"\"", "\"a\\tb\""}) : string(); }
+
+    std::string string() {
+        static const char* const kPieces[] = {"x", "y z", "\\n", "\\\"", "\\\\", "\\/", "\\u00e9", "\\u0001",
+                                              "\xc3\xa9", "'", "\\t", "/"};
+        const bool apostrophes = pick(4) == 0;
+        std::string text = apostrophes ? "'" : "\"";
+        for (int n = pick(5); n > 0; --n) {
+            const std::string piece = kPieces[pick(sizeof kPieces / sizeof *kPieces)];
+            text += apostrophes && piece == "'" ? std::string("\\'") : piece;
+        }
+        return text + (apostrophes ? "'" : "\"");
+    }
+
+    std::string gap() { return pick_of({"", "", " ", "\n\t", " // note\n"}); }
+
+    std::string pick_of(std::initializer_list<const char*> choices) { return choices.begin()[pick(choices.size())]; }
+    int pick(std::size_t bound) { return static_cast<int>(random_() % bound); }
+
+    std::mt19937 random_;
+};
+
+}  // namespace
+
+TEST(Reformat, OutputParsesToTheSameDocumentAsTheInput) {
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        const std::string input = LenientTextGenerator(seed).document();
+        SCOPED_TRACE(input);
+        Value original;
+        ASSERT_TRUE(original.parse(input));
+        const std::string output = reformat(input);
+        Value reread;
+        ASSERT_TRUE(reread.parse(output)) << output;
+        EXPECT_TRUE(same_document(original, reread)) << output;
+    }
+}

@@ -13,6 +13,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "Parser.h"
 #include "Text.h"
 
 namespace zqjson {
@@ -377,6 +378,34 @@ void stream_string(std::ostream& out, const String& text) {
 std::string Object::json() const { return json::render(*this); }
 
 std::string Array::json() const { return json::render(*this); }
+
+namespace json {
+namespace {
+
+// `source` is a stream, or text read in place.
+template <class Source>
+std::string reformat_document(Source& source) {
+    Object object;
+    Array array;
+    switch (detail::open_document(source, object, array)) {
+        case detail::Opened::Object:
+            return object.json();
+        case detail::Opened::Array:
+            return array.json();
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+}  // namespace json
+
+std::string reformat(std::istream& in) { return json::reformat_document(in); }
+
+std::string reformat(const String& text) {
+    std::string_view in_place(text);
+    return json::reformat_document(in_place);
+}
 
 }  // namespace zqjson
 
