@@ -4,6 +4,9 @@
 // Each input is read whole into memory once and parsed in place. When an
 // input is not accepted, one line on standard error says which and where
 // reading stopped, and nothing goes to standard output.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -59,13 +62,19 @@ void report(const std::string& name, const std::string& problem) {
     std::cerr << kProgram << ": " << name << ": " << problem << '\n';
 }
 
+// Reads to the end of `file`: a regular file in one read of its whole size,
+// anything else a chunk at a time.
 bool read_all(std::FILE* file, std::string& text) {
-    std::size_t size = text.size();
+    struct stat status;
+    std::size_t chunk = kReadChunk;
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
+        chunk = std::max(chunk, static_cast<std::size_t>(status.st_size) + 1);  // + 1: the end shows in this read
+    std::size_t size = 0;
     for (;;) {
-        text.resize(size + kReadChunk);
-        const std::size_t got = std::fread(&text[size], 1, kReadChunk, file);
+        text.resize(size + chunk);
+        const std::size_t got = std::fread(&text[size], 1, chunk, file);
         size += got;
-        if (got < kReadChunk) break;
+        if (got < chunk) break;
     }
     text.resize(size);
     return !std::ferror(file);
