@@ -127,12 +127,13 @@ bool round_to_fixed(double magnitude, FixedDecimal& out) {
     const int biased_exponent = static_cast<int>(bits >> 52);
     // magnitude == mantissa / 2^shift, and 2^(52 - shift) <= magnitude.
     const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-    const int shift = 1075 - biased_exponent;
+    const int shift = 1023 + 52 - biased_exponent;  // exponent bias, mantissa bits
     // Outside these the number is an integer, below 10^kLowestFixedExponent
     // or subnormal.
     if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
     const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-    // floor(log10(2^(52 - shift))): the decimal exponent is this or one more.
+    // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
+    // decimal exponent is this or one more.
     int exponent10 = ((52 - shift) * 78913) >> 18;
     for (;;) {
         const int fraction_digits = kNumberDigits - 1 - exponent10;
