@@ -20,31 +20,37 @@ namespace zqjson {
 
 namespace {
 
-// What each byte is written as inside a JSON string. Built once, on first
-// use; the language makes that safe under concurrent first calls.
-const std::array<std::string, 256>& escape_table() {
-    static const std::array<std::string, 256> map = [] {
-        std::array<std::string, 256> table;
-        constexpr char kHex[] = "0123456789abcdef";
-        for (int b = 0; b < 256; ++b) table[b] = std::string(1, static_cast<char>(b));
-        for (int b = 0; b < 0x20; ++b) table[b] = std::string("\\u00") + kHex[b >> 4] + kHex[b & 15];
-        table['"'] = "\\\"";
-        table['\\'] = "\\\\";
-        table['/'] = "\\/";
-        table['\b'] = "\\b";
-        table['\f'] = "\\f";
-        table['\n'] = "\\n";
-        table['\r'] = "\\r";
-        table['\t'] = "\\t";
-        return table;
-    }();
-    return map;
-}
+// What a byte is written as inside a JSON string: itself, a two-character
+// short form, or a six-character "\u00xx". Fixed-size entries let the
+// writers copy an escape without a call.
+struct Escape {
+    char text[6];
+    unsigned char size;
+};
+
+constexpr std::size_t kLongestEscape = sizeof Escape::text;
+
+// Built by the compiler, so there is nothing to build at run time and
+// nothing to guard against concurrent first calls.
+constexpr std::array<Escape, 256> kEscapes = [] {
+    std::array<Escape, 256> table{};
+    constexpr char kHex[] = "0123456789abcdef";
+    for (int b = 0; b < 256; ++b) table[b] = {{static_cast<char>(b)}, 1};
+    for (int b = 0; b < 0x20; ++b) table[b] = {{'\\', 'u', '0', '0', kHex[b >> 4], kHex[b & 15]}, 6};
+    table['"'] = {{'\\', '"'}, 2};
+    table['\\'] = {{'\\', '\\'}, 2};
+    table['/'] = {{'\\', '/'}, 2};
+    table['\b'] = {{'\\', 'b'}, 2};
+    table['\f'] = {{'\\', 'f'}, 2};
+    table['\n'] = {{'\\', 'n'}, 2};
+    table['\r'] = {{'\\', 'r'}, 2};
+    table['\t'] = {{'\\', 't'}, 2};
+    return table;
+}();
 
 constexpr std::array<bool, 256> kNeedsEscape = [] {
     std::array<bool, 256> flags{};
-    for (int b = 0; b < 0x20; ++b) flags[b] = true;
-    flags['"'] = flags['\\'] = flags['/'] = true;
+    for (int b = 0; b < 256; ++b) flags[b] = kEscapes[b].size > 1;
     return flags;
 }();
 
@@ -75,12 +81,11 @@ const char* next_escape(const char* p, const char* end) {
 // `escaped` as their table entry.
 template <class Plain, class Escaped>
 void for_each_run(std::string_view text, Plain plain, Escaped escaped) {
-    const auto& table = escape_table();
     const char* run = text.data();
     const char* const end = run + text.size();
     for (const char* p = next_escape(run, end); p != end; p = next_escape(run, end)) {
         plain(run, static_cast<std::size_t>(p - run));
-        escaped(table[static_cast<unsigned char>(*p)]);
+        escaped(kEscapes[static_cast<unsigned char>(*p)]);
         run = p + 1;
     }
     plain(run, static_cast<std::size_t>(end - run));
@@ -201,7 +206,7 @@ namespace detail {
 void append_escaped(std::string& out, std::string_view text) {
     for_each_run(
         text, [&](const char* run, std::size_t size) { out.append(run, size); },
-        [&](const std::string& escape) { out += escape; });
+        [&](const Escape& escape) { out.append(escape.text, escape.size); });
 }
 
 void append_number(std::string& out, Number n) {
@@ -249,13 +254,15 @@ public:
     void append(const char (&literal)[N]) {
         append(literal, N - 1);
     }
-    void append(const std::string& text) { append(text.data(), text.size()); }
     void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
 
     void append_escaped(std::string_view text) {
         for_each_run(
             text, [&](const char* run, std::size_t size) { append(run, size); },
-            [&](const std::string& escape) { append(escape); });
+            [&](const Escape& escape) {
+                std::memcpy(claim(kLongestEscape), escape.text, kLongestEscape);
+                size_ += escape.size;
+            });
     }
 
     void append_number(Number n) { size_ = static_cast<std::size_t>(format_number(claim(kNumberChars), n) - data_); }
@@ -369,7 +376,7 @@ void stream_string(std::ostream& out, const String& text) {
     out.put('"');
     for_each_run(
         text, [&](const char* run, std::size_t size) { write(out, {run, size}); },
-        [&](const std::string& escape) { write(out, escape); });
+        [&](const Escape& escape) { write(out, {escape.text, escape.size}); });
     out.put('"');
 }
 
