@@ -2,6 +2,7 @@
 // output and standard error.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -16,13 +17,25 @@ struct ToolRun {
     std::string err;
 };
 
-std::string path_in_temp(const std::string& name) { return testing::TempDir() + "zqjson_tool_test_" + name; }
-
-std::string write_file(const std::string& name, const std::string& content) {
-    const std::string path = path_in_temp(name);
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
+// Per process: ctest runs the tests of this file side by side.
+std::string path_in_temp(const std::string& name) {
+    return testing::TempDir() + "zqjson_tool_test_" + std::to_string(getpid()) + "_" + name;
 }
+
+// A file with the given content, removed again when the test is done.
+class TempFile {
+public:
+    TempFile(const std::string& name, const std::string& content) : path_(path_in_temp(name)) {
+        std::ofstream(path_, std::ios::binary) << content;
+    }
+    ~TempFile() { std::remove(path_.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,10 +46,10 @@ std::string read_file(const std::string& path) {
 
 // Runs the tool with `arguments`, feeding `input` on standard input.
 ToolRun zqjson(const std::string& arguments, const std::string& input = "") {
-    const std::string in = write_file("stdin", input);
-    const std::string err = path_in_temp("stderr");
+    const TempFile in("stdin", input);
+    const TempFile err("stderr", "");
     const std::string command =
-        std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" + in + " 2>" + err;
+        std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" + in.path() + " 2>" + err.path();
     std::FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
     ToolRun run{-1, "", ""};
@@ -45,7 +58,7 @@ ToolRun zqjson(const std::string& arguments, const std::string& input = "") {
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, got);
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = read_file(err);
+    run.err = read_file(err.path());
     return run;
 }
 
@@ -135,8 +148,10 @@ TEST(ZqjsonTool, RejectedInputSaysWhereReadingStopped) {
 }
 
 TEST(ZqjsonTool, ValidateReportsEachRejectedFile) {
-    const std::string good = write_file("good.json", "{\"k\": 1}");
-    const std::string bad = write_file("bad.json", "[1, 2");
+    const TempFile good_file("good.json", "{\"k\": 1}");
+    const TempFile bad_file("bad.json", "[1, 2");
+    const std::string& good = good_file.path();
+    const std::string& bad = bad_file.path();
     ToolRun run = zqjson("validate " + good + " " + bad + " " + good);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
@@ -148,8 +163,8 @@ TEST(ZqjsonTool, ValidateReportsEachRejectedFile) {
 }
 
 TEST(ZqjsonTool, ReadsTheNamedFileRatherThanStandardInput) {
-    const std::string file = write_file("doc.json", "[\"file\"]");
-    const ToolRun run = zqjson("compact " + file, "[\"stdin\"]");
+    const TempFile file("doc.json", "[\"file\"]");
+    const ToolRun run = zqjson("compact " + file.path(), "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "[\"file\"]\n");
 }
