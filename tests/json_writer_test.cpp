@@ -75,8 +75,9 @@ TEST(EscapeString, TranslatesEachByte) {
     }
 }
 
-// Escapes are found a word at a time: every byte that needs one, at every
-// place in a word, among neighbours that do not.
+// Escapes are found a word at a time in long texts and byte by byte in short
+// ones: every byte that needs one, at every place, among neighbours that do
+// not, in escape_string and in the indented rendering of a key and a value.
 TEST(EscapeString, FindsEscapesAtEveryPosition) {
     const auto escaped = [](unsigned char c) -> std::string {
         switch (c) {
@@ -93,14 +94,19 @@ TEST(EscapeString, FindsEscapesAtEveryPosition) {
         std::snprintf(code, sizeof code, "\\u%04x", c);
         return c < 0x20 ? code : std::string(1, static_cast<char>(c));
     };
-    for (const char filler : {'a', ' ', '\x7f', '\x80', '\xff', '!', '0'}) {
-        for (int c = 0; c < 256; ++c) {
-            for (std::size_t at = 0; at < 19; at += 3) {
-                std::string text(19, filler);
-                text[at] = static_cast<char>(c);
-                const std::string expected =
-                    std::string(at, filler) + escaped(static_cast<unsigned char>(c)) + std::string(18 - at, filler);
-                ASSERT_EQ(escape_string(text, false), expected) << "byte " << c << " at " << at;
+    for (const std::size_t length : {5, 16, 17, 19}) {
+        for (const char filler : {'a', '\x7f', '\x80', '\xff'}) {
+            for (int c = 0; c < 256; ++c) {
+                for (std::size_t at = 0; at < length; at += 2) {
+                    std::string text(length, filler);
+                    text[at] = static_cast<char>(c);
+                    const std::string expected = std::string(at, filler) + escaped(static_cast<unsigned char>(c)) +
+                                                 std::string(length - 1 - at, filler);
+                    ASSERT_EQ(escape_string(text, false), expected) << "byte " << c << " at " << at;
+                    ASSERT_EQ(Object(text, Value(text)).json(),
+                              "{\n\t\"" + expected + "\": \"" + expected + "\" \n} \n")
+                        << "byte " << c << " at " << at;
+                }
             }
         }
     }

@@ -24,11 +24,11 @@ namespace {
 // short form, or a six-character "\u00xx". Fixed-size entries let the
 // writers copy an escape without a call.
 struct Escape {
-    char text[6];
+    char text[7];  // six at most; the seventh rounds the entry up to one word
     unsigned char size;
 };
 
-constexpr std::size_t kLongestEscape = sizeof Escape::text;
+constexpr std::size_t kLongestEscape = 6;
 
 // Built by the compiler, so there is nothing to build at run time and
 // nothing to guard against concurrent first calls.
@@ -257,6 +257,7 @@ public:
     void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
 
     void append_escaped(std::string_view text) {
+        if (text.size() <= kShortText) return append_escaped_bytewise(text);
         for_each_run(
             text, [&](const char* run, std::size_t size) { append(run, size); },
             [&](const Escape& escape) {
@@ -276,6 +277,20 @@ public:
     std::string text() const { return std::string(data_, size_); }
 
 private:
+    // Keys and short values: each byte's whole table entry is stored at
+    // once and the cursor moves by its length, which beats looking for runs.
+    static constexpr std::size_t kShortText = 16;
+
+    void append_escaped_bytewise(std::string_view text) {
+        char* p = claim(kLongestEscape * text.size() + sizeof(Escape));
+        for (const char c : text) {
+            const Escape& escape = kEscapes[static_cast<unsigned char>(c)];
+            std::memcpy(p, &escape, sizeof escape);
+            p += escape.size;
+        }
+        size_ = static_cast<std::size_t>(p - data_);
+    }
+
     // Room for `count` more bytes at the end of the text.
     char* claim(std::size_t count) {
         if (capacity_ - size_ < count) grow(count);
