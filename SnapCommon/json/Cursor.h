@@ -114,6 +114,11 @@ public:
         return std::string_view(start, static_cast<std::size_t>(p_ - start));
     }
     void keep(int) {}
+    // Takes the run of digits from here; returns the character after it.
+    int take_digits() {
+        while (p_ != end_ && static_cast<unsigned char>(*p_ - '0') < 10) ++p_;
+        return sgetc();
+    }
 
     std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
 
@@ -191,6 +196,14 @@ public:
         return collected_;
     }
     void keep(int c) { collected_.push_back(static_cast<char>(c)); }
+    int take_digits() {
+        int c = sb_->sgetc();
+        while (c >= '0' && c <= '9') {
+            keep(c);
+            c = sb_->snextc();
+        }
+        return c;
+    }
 
 private:
     enum class Tells { Unknown, Yes, No };
@@ -331,7 +344,10 @@ private:
         while (c != kEnd) {
             if (c >= '0' && c <= '9') {
                 digits = true;
-            } else if (c == '.' && !point && !exponent) {
+                c = buf_.take_digits();
+                continue;
+            }
+            if (c == '.' && !point && !exponent) {
                 point = true;
             } else if ((c == 'e' || c == 'E') && !exponent && digits) {
                 exponent = true;

@@ -125,6 +125,32 @@ void append_escape(String& out, int c, char delim) {
     }
 }
 
+// The elements one array reader collected on the shared stack; released
+// there if an exception leaves the reader before they reach the array.
+class Collected {
+public:
+    explicit Collected(std::vector<Value*>& stack) : stack_(stack), start_(stack.size()) {}
+    ~Collected() {
+        for (std::size_t i = start_; i < stack_.size(); ++i) delete stack_[i];
+        stack_.resize(start_);
+    }
+    Collected(const Collected&) = delete;
+    Collected& operator=(const Collected&) = delete;
+
+    void push(std::unique_ptr<Value> element) {
+        stack_.push_back(element.get());
+        element.release();
+    }
+    void move_to(Array::Elements& elements) {
+        elements.assign(stack_.begin() + static_cast<std::ptrdiff_t>(start_), stack_.end());
+        stack_.resize(start_);
+    }
+
+private:
+    std::vector<Value*>& stack_;
+    std::size_t start_;
+};
+
 }  // namespace
 
 bool convert_number(std::string_view text, double& value) {
@@ -214,6 +240,11 @@ bool Reader<In>::match(const char* pattern) {
             return false;
         }
     }
+    return match_slowly(pattern);
+}
+
+template <class In>
+bool Reader<In>::match_slowly(const char* pattern) {
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {
@@ -361,6 +392,11 @@ bool Reader<In>::number(Number& value) {
             return false;
         }
     }
+    return number_slowly(value);
+}
+
+template <class In>
+bool Reader<In>::number_slowly(Number& value) {
     in_.ws();
     const auto start = in_.tellg();
     in_.extract(value);
@@ -478,14 +514,14 @@ bool Reader<In>::array(Array& target, std::size_t depth) {
     target.reset();
     if (too_deep(depth) || !match("[")) return false;
     if (match("]")) return true;
-    Array::Elements& elements = ModelAccess::elements(target);
+    Collected collected(pending_);
     for (;;) {
         auto element = std::make_unique<Value>();
         if (!value(*element, depth)) break;
-        elements.push_back(element.get());
-        element.release();
+        collected.push(std::move(element));
         if (!match(",")) break;
     }
+    collected.move_to(ModelAccess::elements(target));
     return match("]");
 }
 
