@@ -145,6 +145,12 @@ TEST(Readers, Number) {
         {Op::Number, "", "-1e400", false, "-1.7976931348623157e+308(neg)", "-1e400"},
         {Op::Number, "", "1.7976931348623159e308", false, "1.7976931348623157e+308", "1.7976931348623159e308"},
         {Op::Number, "", "0.000000000000000000000000001e-320", true, "0", ""},
+        {Op::Number, "", "1-2", true, "1", "-2"},
+        {Op::Number, "", "7]", true, "7", "]"},
+        {Op::Number, "", "-inf", false, "0", "-inf"},
+        {Op::Number, "", "-nan", false, "0", "-nan"},
+        {Op::Number, "", "12e+", false, "0", "12e+"},
+        {Op::Number, "", "0x1p3", true, "0", "x1p3"},
         {Op::Number, "", "", false, "-7(neg)", ""},
         {Op::Number, "", "  ", false, "-7(neg)", ""},
     };

@@ -444,38 +444,86 @@ bool Reader<In>::too_deep(std::size_t depth) {
 template <class In>
 bool Reader<In>::value(Value& target, std::size_t depth) {
     target.reset();
-    {
-        String text;
-        if (string(text)) {
-            ModelAccess::adopt(target, new String(std::move(text)));
-            return true;
+    return value_from(target, depth, first_attempt());
+}
+
+// Where a source that takes back every character it just read can start:
+// on it, an attempt whose first character cannot match gives back what it
+// read and leaves no trace, so the attempts before the one the next
+// character selects can be skipped.
+template <class In>
+typename Reader<In>::Attempt Reader<In>::first_attempt() {
+    if (!In::kTakesBackFreely || !in_.good()) return Attempt::String;
+    const int c = in_.skip_space_quietly();
+    if (starts_number(c)) return Attempt::Number;
+    switch (c) {
+        case 't':
+        case 'f':
+            return Attempt::Boolean;
+        case 'n':
+        case ',':
+            return Attempt::Null;
+        case '[':
+            return Attempt::Array;
+        case '"':
+        case '\'':
+        case '/':
+        case kEnd:
+            return Attempt::String;
+        default:
+            return Attempt::Object;
+    }
+}
+
+template <class In>
+bool Reader<In>::value_from(Value& target, std::size_t depth, Attempt first) {
+    switch (first) {
+        case Attempt::String: {
+            String text;
+            if (string(text)) {
+                ModelAccess::adopt(target, new String(std::move(text)));
+                return true;
+            }
         }
-    }
-    Number number_value;
-    if (number(number_value)) {
-        target.import(number_value);
-        return true;
-    }
-    bool boolean_value;
-    if (boolean(boolean_value)) {
-        target.import(boolean_value);
-        return true;
-    }
-    if (null()) {
-        target.import(Null());
-        return true;
-    }
-    if (in_.peek() == '[') {
-        auto content = std::make_unique<Array>();
-        if (array(*content, depth + 1)) {
-            ModelAccess::adopt(target, content.release());
-            return true;
+            [[fallthrough]];
+        case Attempt::Number: {
+            Number number_value;
+            if (number(number_value)) {
+                target.import(number_value);
+                return true;
+            }
         }
-    }
-    auto content = std::make_unique<Object>();
-    if (object(*content, depth + 1)) {
-        ModelAccess::adopt(target, content.release());
-        return true;
+            [[fallthrough]];
+        case Attempt::Boolean: {
+            bool boolean_value;
+            if (boolean(boolean_value)) {
+                target.import(boolean_value);
+                return true;
+            }
+        }
+            [[fallthrough]];
+        case Attempt::Null:
+            if (null()) {
+                target.import(Null());
+                return true;
+            }
+            [[fallthrough]];
+        case Attempt::Array:
+            if (in_.peek() == '[') {
+                auto content = std::make_unique<Array>();
+                if (array(*content, depth + 1)) {
+                    ModelAccess::adopt(target, content.release());
+                    return true;
+                }
+            }
+            [[fallthrough]];
+        case Attempt::Object: {
+            auto content = std::make_unique<Object>();
+            if (object(*content, depth + 1)) {
+                ModelAccess::adopt(target, content.release());
+                return true;
+            }
+        }
     }
     return false;
 }

@@ -48,6 +48,10 @@ public:
     Opened document(Object& object, Array& array);
 
 private:
+    enum class Attempt { String, Number, Boolean, Null, Array, Object };
+    Attempt first_attempt();
+    bool value_from(Value& target, std::size_t depth, Attempt first);
+
     // The full sequences of stream operations, behind the fast paths.
     bool match_slowly(const char* pattern);
     bool number_slowly(Number& value);
