@@ -13,6 +13,8 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <istream>
 #include <locale>
 #include <sstream>
@@ -82,8 +84,11 @@ public:
         return true;
     }
 
-    // White space of the classic locale.
-    static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    // White space of the classic locale: space, and tab to carriage return.
+    static bool is_space(int c) {
+        constexpr std::uint64_t kSpaces = 1ULL << ' ' | 1ULL << '\t' | 1ULL << '\n' | 1ULL << '\v' | 1ULL << '\f' | 1ULL << '\r';
+        return static_cast<unsigned>(c) <= ' ' && (kSpaces >> c & 1) != 0;
+    }
     static bool attached() { return true; }
     static bool classic_numbers() { return true; }
     // Numbers and escapes always read as in the classic locale here.
@@ -114,11 +119,17 @@ public:
         while (p != end && *p != '\n' && *p != '\r') ++p;
         p_ = p;
     }
-    // Skips white space; returns the next character.
+    // Skips white space; returns the next character. Indentation comes in
+    // long runs of spaces, taken eight at a time.
     int skip_space() {
+        constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
         const char* const end = end_;
         const char* p = p_;
-        while (p != end && is_space(to_int(*p))) ++p;
+        while (p != end && is_space(to_int(*p))) {
+            ++p;
+            std::uint64_t eight;
+            while (end - p >= 8 && (std::memcpy(&eight, p, 8), eight == kEightSpaces)) p += 8;
+        }
         p_ = p;
         return sgetc();
     }
