@@ -340,6 +340,23 @@ TEST(Parser, StreamStateIsTakenAndHandedBack) {
     EXPECT_EQ(describe(second), "[2,]");
 }
 
+TEST(Parser, StreamWithoutBufferFailsWithoutReading) {
+    std::istream in(nullptr);
+    Value v;
+    EXPECT_FALSE(v.parse(in));
+    EXPECT_TRUE(in.bad());
+}
+
+// The flags reach the stream when the read ends, and with them an exception
+// the caller asked for.
+TEST(Parser, ExceptionMaskAppliesAtTheEnd) {
+    std::istringstream in("[1,");
+    in.exceptions(std::ios_base::failbit);
+    Array a;
+    EXPECT_THROW(a.parse(in), std::ios_base::failure);
+    EXPECT_EQ(describe(a), "[1,]");
+}
+
 // A stream in another locale reads numbers as that locale does.
 class CommaDecimal : public std::numpunct<char> {
 protected:

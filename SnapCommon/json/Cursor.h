@@ -77,7 +77,6 @@ public:
         return true;
     }
     Pos tell() const { return p_ - begin_; }
-    static bool told(Pos pos) { return pos >= 0; }
     bool seek(Pos pos) {
         if (pos < 0 || pos > end_ - begin_) return false;
         p_ = begin_ + pos;

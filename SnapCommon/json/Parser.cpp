@@ -53,7 +53,7 @@ bool at_least_one(std::string_view text) {
         }
     }
     if (!seen) return false;
-    constexpr long long kSaturated = 1LL << 40;  // beyond any digit count that fits in memory twice
+    constexpr long long kSaturated = 1LL << 40;  // far past any exponent that could matter
     long long exponent = 0;
     bool negative = false;
     if (++i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
