@@ -133,7 +133,7 @@ void BM_RapidJsonPrettyWriter(benchmark::State& state, const Loaded* loaded) {
 // holding one number. A rendering that copied a subtree's text once per level
 // would pay the chain's text about depth times over.
 
-constexpr int kBulkScalars = 250'000;
+constexpr int kBulkScalars = 500'000;
 
 Value bulk_scalar(int i) {
     switch (i % 5) {
