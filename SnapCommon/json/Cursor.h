@@ -336,11 +336,7 @@ public:
     // `in >> value` for a Number, after white space was skipped.
     void extract(Number& value) {
         if (!sentry() || buf_.extract_in_locale(state_, value)) return;
-        double plain;
-        if (buf_.take_plain_number(plain, state_)) {
-            value = plain;
-            return;
-        }
+        if (take_plain_number(value)) return;
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
         double converted = 0;
@@ -351,6 +347,14 @@ public:
 
     // Fast paths for the readers. Each is what the loop of stream operations
     // it replaces does on a good stream, without the per-character checks.
+
+    // The extraction of a plain number, where the buffer can tell one.
+    bool take_plain_number(Number& value) {
+        double plain;
+        if (!buf_.take_plain_number(plain, state_)) return false;
+        value = plain;
+        return true;
+    }
 
     // White space skipped as `ws` skips it, stopping short of the end, where
     // `ws` would set eofbit: the next operation sees the end itself.

@@ -391,6 +391,7 @@ bool Reader<In>::number(Number& value) {
             in_.restore_after_empty_number();
             return false;
         }
+        if (c != kEnd && in_.take_plain_number(value)) return true;
     }
     return number_slowly(value);
 }
