@@ -644,8 +644,14 @@ bool Value::parse(std::istream& in, Value& target) {
     return read_stream(in, [&](auto& reader) { return reader.value(target, 0); });
 }
 bool Value::parse(std::istream& in) { return parse(in, *this); }
+// The text is read in place and may lie inside the target (a string value of
+// it, say): the reader fills a staged document, and the target's old content
+// is released only once the text has been read.
 bool Value::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.value(*this, 0); });
+    Value staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.value(staged, 0); });
+    detail::ModelAccess::take_over(*this, staged);
+    return ok;
 }
 
 bool Object::parse(std::istream& in, Object& target) {
@@ -653,7 +659,11 @@ bool Object::parse(std::istream& in, Object& target) {
 }
 bool Object::parse(std::istream& in) { return parse(in, *this); }
 bool Object::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.object(*this, 1); });
+    Object staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.object(staged, 1); });
+    reset();
+    entries_.swap(staged.entries_);
+    return ok;
 }
 
 bool Array::parse(std::istream& in, Array& target) {
@@ -661,7 +671,11 @@ bool Array::parse(std::istream& in, Array& target) {
 }
 bool Array::parse(std::istream& in) { return parse(in, *this); }
 bool Array::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.array(*this, 1); });
+    Array staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.array(staged, 1); });
+    reset();
+    elements_.swap(staged.elements_);
+    return ok;
 }
 
 bool parse_value(std::istream& in, Value& target) { return target.parse(in); }
