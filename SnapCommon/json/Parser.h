@@ -20,7 +20,8 @@ namespace zqjson::detail {
 enum class Opened { Nothing, Object, Array };
 Opened open_document(std::istream& in, Object& object, Array& array);
 // Reads the text in place, with the result an input string stream over it
-// gives; `stopped`, when given, receives where reading stopped.
+// gives; `stopped`, when given, receives where reading stopped. The text must
+// not lie inside `object` or `array`.
 Opened open_document(std::string_view text, Object& object, Array& array,
                      std::size_t* stopped = nullptr);
 
