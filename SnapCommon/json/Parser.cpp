@@ -245,6 +245,14 @@ bool Reader<In>::match(const char* pattern) {
 
 template <class In>
 bool Reader<In>::match_slowly(const char* pattern) {
+    if (in_.good() && in_.take_literal(pattern)) return true;
+    return match_sequence(pattern);
+}
+
+// The full sequence of stream operations.
+template <class In>
+bool Reader<In>::match_sequence(const char* pattern) {
+
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {

@@ -55,6 +55,7 @@ private:
 
     // The full sequences of stream operations, behind the fast paths.
     bool match_slowly(const char* pattern);
+    bool match_sequence(const char* pattern);
     bool number_slowly(Number& value);
     void unicode_escape(String& value, unsigned& high);
     bool too_deep(std::size_t depth);
