@@ -5,12 +5,9 @@
 // builds the replay main, which runs saved inputs (files or folders).
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "fuzz/replay_main.h"
 #include "tests/parser_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,33 +23,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-
-#ifndef ZQ_LIBFUZZER
-namespace {
-
-void replay(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::size_t inputs = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                replay(entry.path());
-                ++inputs;
-            }
-        } else {
-            replay(path);
-            ++inputs;
-        }
-    }
-    std::printf("replayed %zu inputs\n", inputs);
-    return inputs == 0 ? 1 : 0;
-}
-#endif

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A short coverage-guided fuzz run (libFuzzer, with AddressSanitizer and
-# UBSan) of every fuzz target, seeded from the saved inputs in fuzz/corpus.
+# UBSan) of every fuzz target, seeded from the saved inputs that the targets
+# share in fuzz/corpus.
 # New inputs go to a scratch folder; the saved ones are only read.
 #   scripts/fuzz.sh [SECONDS]    (default 60 per target)
 set -euo pipefail
@@ -19,6 +20,6 @@ for target in fuzz/*.cpp; do
     scratch=$(mktemp -d)
     echo "== fuzzing $name for $seconds s"
     "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-        -artifact_prefix="$build/$name-" "$scratch" "fuzz/corpus/$name"
+        -artifact_prefix="$build/$name-" "$scratch" fuzz/corpus
     rm -rf "$scratch"
 done
