@@ -400,15 +400,17 @@ inline void Value::install(ValueType kind, T* content) {
 }
 
 inline void Value::import(const Boolean& b) {
+    const Boolean copy = b;  // `b` may live in the content that reset releases
     reset();
     type_ = BooleanType;
-    boolean_ = b;
+    boolean_ = copy;
 }
 
 inline void Value::import(const Number& n) {
+    const Number copy = n;
     reset();
     type_ = NumberType;
-    number_ = n;
+    number_ = copy;
 }
 
 inline void Value::import(const Null&) {

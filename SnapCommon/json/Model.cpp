@@ -11,6 +11,16 @@
 
 namespace zqjson {
 
+namespace {
+// A fresh Value made from `content` under `key`, entry first: an allocation
+// failure then leaves a null entry, which release skips, and nothing leaks.
+template <class Content>
+void add_copy(Object::Map& entries, const String& key, const Content& content) {
+    Value*& slot = entries.emplace(key, nullptr).first->second;
+    slot = new Value(content);
+}
+}  // namespace
+
 void assertion(const char* file, int line, const char* expr, bool ok) {
     if (ok) return;
     std::fprintf(stderr, "[ZQJSON] expression '%s' failed at %s:%d -> ", expr, file, line);
@@ -63,7 +73,7 @@ void Object::import(const Object& other) {
 
 void Object::import(const String& key, const Value& value) {
     Object staged;
-    staged.entries_.emplace(key, nullptr).first->second = new Value(value);
+    add_copy(staged.entries_, key, value);
     absorb(staged);
     pending_key_.clear();
 }
@@ -90,7 +100,7 @@ Object& Object::operator<<(const Value& v) {
 Object& Object::operator<<(const Object& o) {
     const String key = std::move(pending_key_);
     Object staged;
-    staged.entries_.emplace(key, nullptr).first->second = new Value(o);
+    add_copy(staged.entries_, key, o);
     absorb(staged);
     pending_key_.clear();
     return *this;

@@ -1,0 +1,35 @@
+# Sourced by the other scripts: makes sure the packages a build needs are
+# installed, installing them with apt-get when run as root.
+#
+#   require_packages PACKAGE:CHECK ...
+# CHECK is a command name, or a file path (starting with /) that the package
+# provides.
+
+require_packages() {
+    local missing=() entry package check
+    for entry in "$@"; do
+        package=${entry%%:*}
+        check=${entry#*:}
+        if [[ $check == /* ]]; then
+            [[ -e $check ]] || missing+=("$package")
+        else
+            command -v "$check" >/dev/null 2>&1 || missing+=("$package")
+        fi
+    done
+    ((${#missing[@]} == 0)) && return 0
+    if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null 2>&1; then
+        echo "installing ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+        return 0
+    fi
+    echo "missing packages: ${missing[*]}" >&2
+    echo "run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+}
+
+# The native toolchain every build needs.
+BUILD_PACKAGES=(cmake:cmake g++:g++ make:make)
+TEST_PACKAGES=(libgtest-dev:/usr/include/gtest/gtest.h)
+
+jobs() { nproc 2>/dev/null || echo 2; }

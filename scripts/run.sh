@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the module and its tools, then checks the module as a host would.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/prereqs.sh
+require_packages "${BUILD_PACKAGES[@]}"
+
+cmake -S . -B build-run -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF >/dev/null
+cmake --build build-run -j "$(jobs)"
+
+echo "== zqso-probe --call build-run/libzqso_null.so"
+build-run/zqso-probe --call build-run/libzqso_null.so
