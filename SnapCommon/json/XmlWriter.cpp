@@ -148,11 +148,12 @@ void append_xml_name(std::string& out, std::string_view key) {
 
 // ---------------------------------------------------------------------------
 // Attribute values: JSON escaping, then what would end the value or start
-// markup. `specials` lists the bytes that take an XML form here.
+// markup takes an XML form.
 
-constexpr std::string_view kKeySpecials = "&<\"";
+bool is_key_special(char c) { return c == '&' || c == '<' || c == '"'; }
+
 // The JXMLex value text has its "&" and "<" as entities already.
-constexpr std::string_view kTextSpecials = "\"";
+bool is_text_special(char c) { return c == '"'; }
 
 std::string_view attribute_form(char c) {
     switch (c) {
@@ -165,14 +166,17 @@ std::string_view attribute_form(char c) {
     }
 }
 
-void append_attribute_value(std::string& out, std::string_view text, std::string_view specials) {
-    for (;;) {
-        const std::size_t special = text.find_first_of(specials);
-        detail::append_escaped(out, text.substr(0, special));
-        if (special == std::string_view::npos) return;
-        out += attribute_form(text[special]);
-        text.remove_prefix(special + 1);
+template <bool (*is_special)(char)>
+void append_attribute_value(std::string& out, std::string_view text) {
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* p = run; p != end; ++p) {
+        if (!is_special(*p)) continue;
+        detail::append_escaped(out, std::string_view(run, static_cast<std::size_t>(p - run)));
+        out += attribute_form(*p);
+        run = p + 1;
     }
+    detail::append_escaped(out, std::string_view(run, static_cast<std::size_t>(end - run)));
 }
 
 // ---------------------------------------------------------------------------
@@ -268,7 +272,7 @@ void append_typing(std::string& out, const Dialect& dialect, Code code, std::str
             out += static_cast<char>(code);
             if (!key.empty()) {
                 out += ':';
-                append_attribute_value(out, key, kKeySpecials);
+                append_attribute_value<is_key_special>(out, key);
             }
             out += '"';
             return;
@@ -283,7 +287,7 @@ void append_value_attribute(std::string& out, std::string_view key, std::string_
     if (key == kReservedAttribute) out += '_';
     append_xml_name(out, key);
     out += "=\"";
-    append_attribute_value(out, text, kTextSpecials);
+    append_attribute_value<is_text_special>(out, text);
     out += '"';
 }
 
@@ -295,7 +299,7 @@ void append_open_tag(std::string& out, const Dialect& dialect, Code code, std::s
     if (!key.empty()) {
         if (dialect.name_attribute) {
             out += " name=\"";
-            append_attribute_value(out, key, kKeySpecials);
+            append_attribute_value<is_key_special>(out, key);
             out += '"';
         }
         if (dialect.value_attribute) append_value_attribute(out, key, text);
