@@ -2,9 +2,12 @@
 // merging, the streaming builder, aliasing, and the failure report.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
@@ -414,6 +417,16 @@ TEST(AssertionDeathTest, WrongKindInGetReportsAndAborts) {
     EXPECT_DEATH(Value(Null()).get<Array>(), "'is<Array>\\(\\)' failed");
     EXPECT_DEATH(Value().get<Object>(), "'is<Object>\\(\\)' failed");
     EXPECT_DEATH(Value(Null()).get<Boolean>(), "'is<Boolean>\\(\\)' failed");
+}
+
+TEST(AssertionDeathTest, ImportOfAnUnknownKind) {
+    static_assert(std::is_standard_layout_v<Value>, "the kind is the first field");
+    Value corrupt;
+    auto set_kind = [&](std::uint32_t kind) { std::memcpy(static_cast<void*>(&corrupt), &kind, sizeof kind); };
+    set_kind(7);
+    Value target;
+    EXPECT_DEATH(target.import(corrupt), "'!\"not implemented\"' failed at [^:]*ZQJson\\.h:[0-9]+ -> ");
+    set_kind(InvalidType);
 }
 
 TEST(AssertionDeathTest, NonStringStreamedAsKey) {

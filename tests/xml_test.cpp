@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,12 +238,42 @@ TEST(XmlDocument, SharedDocumentRendersFromSeveralThreads) {
     for (const auto& result : results) EXPECT_EQ(result, expected);
 }
 
+TEST(XmlText, RendersWhatOpensAsObjectOrArray) {
+    const struct {
+        std::string text;
+        Format format;
+        std::string expected_body;
+    } cases[] = {
+        {"{\"k\": [1]}", JXML, lines({"\t<k>", "\t\t<j son=\"n\">1</j>", "", "\t</k>"})},
+        {"{\"k\":1} trailing", JXML, "\t<j son=\"n:k\">1</j>\n"},
+        {"\x01\x1f\n [true]", JSONx, lines({"<JsonArray>", "\t<JsonItem>true</JsonItem>", "", "</JsonArray>"})},
+        {"{'s': 'a&b', // note\n}", JXMLex, "\t<j son=\"s:s\" s=\"a&amp;b\">a&amp;b</j>\n"},
+        {"{}", JXML, ""},
+        {"  \n{}", TaggedXML, ""},
+        {"[]", JSONx, ""},
+        {"nonsense", JXML, ""},
+        {"", JXML, ""},
+        {"42", JXML, ""},
+        {"\x80{}", JXML, ""},
+        {"{\"a\": 1", JXML, ""},
+        {"[1, 2", TaggedXML, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(xml(c.text, c.format), kHeader + c.expected_body) << c.text;
+        std::istringstream in(c.text);
+        EXPECT_EQ(xml(in, c.format), kHeader + c.expected_body) << c.text;
+    }
+}
+
 TEST(XmlDocumentDeathTest, FormatOutsideTheDialectsAborts) {
     const char* report =
         "\\[ZQJSON\\] expression 'format == zqjson::JSONx \\|\\| format == zqjson::JXML \\|\\| "
         "format == zqjson::JXMLex \\|\\| format == zqjson::TaggedXML' failed at .*XmlWriter.cpp:[0-9]+ -> ";
     EXPECT_DEATH(Object().xml(JSON, "", ""), report);
     EXPECT_DEATH(Array().xml(Format(5), "", ""), report);
+    EXPECT_DEATH(xml("{}", JSON), report);
+    std::istringstream in("{}");
+    EXPECT_DEATH(xml(in, Format(7)), report);
 }
 
 }  // namespace

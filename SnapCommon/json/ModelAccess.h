@@ -17,6 +17,12 @@ struct ModelAccess {
     static const Array* array(const Value& v) { return v.type_ == ArrayType ? v.array_ : nullptr; }
     static const Object* object(const Value& v) { return v.type_ == ObjectType ? v.object_ : nullptr; }
 
+    // Gives `v` content the parser built, and its kind.
+    template <class T>
+    static void adopt(Value& v, T* content) {
+        v.install(KindOf<T>::kind, content);
+    }
+
     static Object::Map& entries(Object& o) { return o.entries_; }
     static Array::Elements& elements(Array& a) { return a.elements_; }
 

@@ -12,6 +12,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "Parser.h"
 #include "Text.h"
 #include "Xml.h"
 
@@ -487,6 +488,20 @@ std::string render(Format format, const String& header, const Value& root) {
     return out;
 }
 
+// What `xml` gives for the outcome of opening its input: text that opened
+// no document gives the header line alone.
+std::string render_opened(detail::Opened opened, const Object& object, const Array& array, Format format) {
+    switch (opened) {
+        case detail::Opened::Object:
+            return object.xml(format, "", "");
+        case detail::Opened::Array:
+            return array.xml(format, "", "");
+        case detail::Opened::Nothing:
+            break;
+    }
+    return std::string(kDefaultHeader);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -544,6 +559,21 @@ std::string Object::xml(Format format, const String& header, const String&) cons
 std::string Array::xml(Format format, const String& header, const String&) const {
     const detail::ModelAccess::Borrowed<Array> view(*this);
     return zqjson_xml::render(format, header, view.value());
+}
+
+std::string xml(std::istream& in, Format format) {
+    zqjson_xml::require_xml_format(format);
+    Object object;
+    Array array;
+    return zqjson_xml::render_opened(detail::open_document(in, object, array), object, array, format);
+}
+
+std::string xml(const String& text, Format format) {
+    zqjson_xml::require_xml_format(format);
+    Object object;
+    Array array;
+    return zqjson_xml::render_opened(detail::open_document(std::string_view(text), object, array), object, array,
+                                     format);
 }
 
 }  // namespace zqjson

@@ -1,0 +1,372 @@
+// The two sources the parser reads from, behind one set of operations that
+// behave exactly like the input-stream operations the readers are written in
+// (get, peek, putback, unget, ws, clear, tellg, seekg and the extraction of a
+// number), state flags included. Internal; never installed or exported.
+//
+// A Cursor keeps the state flags itself and reads through a small buffer
+// type: TextBuffer walks text in memory, exactly as an input string stream
+// over a copy of that text would; StreamBuffer reads the streambuf of a
+// caller's std::istream, so no character pays for a sentry, and `finish`
+// hands the flags back to the stream at the end.
+#ifndef ZQ_JSON_CURSOR_H
+#define ZQ_JSON_CURSOR_H
+
+#include <charconv>
+#include <cstddef>
+#include <istream>
+#include <locale>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "../ZQJson.h"
+
+namespace zqjson::detail {
+
+constexpr int kEnd = std::char_traits<char>::eof();
+
+inline int to_int(char c) { return static_cast<unsigned char>(c); }
+
+// Whether the global locale is the classic one: only then do the input string
+// streams of the text entry points read as the in-memory source does.
+inline bool global_locale_is_classic() { return std::locale() == std::locale::classic(); }
+
+// The numeric text the stream's extraction collected, converted as the
+// extraction converts it: the correctly rounded double; an overflow fails and
+// leaves the largest finite magnitude with the input's sign; an underflow
+// gives zero and succeeds. `text` is the raw run the extraction took.
+bool convert_number(std::string_view text, double& value);
+
+// `std::istringstream(text) >> std::hex >> n` for the characters of a \u
+// escape in the classic locale: false when no number is formed.
+bool convert_hex_escape(std::string_view text, long& value);
+
+// The same conversion through a real string stream, which follows the global
+// locale; used while that locale is not the classic one.
+bool convert_hex_escape_by_stream(std::string_view text, long& value);
+
+// Text in memory, read the way an input string stream over it reads: a
+// character can be given back only where the same character stands before
+// the read position.
+class TextBuffer {
+public:
+    using Pos = std::ptrdiff_t;
+
+    explicit TextBuffer(std::string_view text)
+        : begin_(text.data()), p_(begin_), end_(begin_ + text.size()) {}
+
+    int sgetc() const { return p_ != end_ ? to_int(*p_) : kEnd; }
+    int sbumpc() { return p_ != end_ ? to_int(*p_++) : kEnd; }
+    int snextc() {
+        if (p_ == end_) return kEnd;
+        ++p_;
+        return sgetc();
+    }
+    bool sputbackc(char c) {
+        if (p_ == begin_ || p_[-1] != c) return false;
+        --p_;
+        return true;
+    }
+    bool sungetc() {
+        if (p_ == begin_) return false;
+        --p_;
+        return true;
+    }
+    Pos tell() const { return p_ - begin_; }
+    static bool told(Pos pos) { return pos >= 0; }
+    bool seek(Pos pos) {
+        if (pos < 0 || pos > end_ - begin_) return false;
+        p_ = begin_ + pos;
+        return true;
+    }
+
+    // White space of the classic locale.
+    static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    static bool attached() { return true; }
+    static bool classic_numbers() { return true; }
+    // Numbers and escapes always read as in the classic locale here.
+    static bool extract_in_locale(std::ios_base::iostate&, Number&) { return false; }
+    static bool convert_hex(std::string_view text, long& value) { return convert_hex_escape(text, value); }
+
+    // A character just read is always taken back.
+    static bool regive(char) { return true; }
+    static bool reports_position() { return true; }
+
+    // Takes the bytes up to the next `delim`, backslash or the end, appending
+    // them to `out` in one piece.
+    void append_plain(String& out, char delim) {
+        const char* run = p_;
+        while (p_ != end_ && *p_ != delim && *p_ != '\\') ++p_;
+        out.append(run, static_cast<std::size_t>(p_ - run));
+    }
+    // Skips the bytes up to the next line break or the end.
+    void skip_line() {
+        while (p_ != end_ && *p_ != '\n' && *p_ != '\r') ++p_;
+    }
+    // The number the stream's extraction would take from here: moves past
+    // the characters it collects and converts them.
+    template <class Collect>
+    std::string_view take_number(Collect collect) {
+        const char* start = p_;
+        collect();
+        return std::string_view(start, static_cast<std::size_t>(p_ - start));
+    }
+    void keep(int) {}
+
+    std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
+
+private:
+    const char* begin_;
+    const char* p_;
+    const char* end_;
+};
+
+// The streambuf of a caller's stream, with the white space of the stream's
+// own locale.
+class StreamBuffer {
+public:
+    using Pos = std::streampos;
+
+    explicit StreamBuffer(std::istream& in)
+        : in_(in),
+          sb_(in.rdbuf()),
+          ctype_(&std::use_facet<std::ctype<char>>(in.getloc())),
+          classic_(in.getloc() == std::locale::classic()),
+          global_classic_(global_locale_is_classic()) {}
+
+    int sgetc() { return sb_->sgetc(); }
+    int sbumpc() { return sb_->sbumpc(); }
+    int snextc() { return sb_->snextc(); }
+    bool sputbackc(char c) { return sb_->sputbackc(c) != kEnd; }
+    bool sungetc() { return sb_->sungetc() != kEnd; }
+    Pos tell() { return sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in); }
+    static bool told(Pos pos) { return pos != Pos(std::streamoff(-1)); }
+    bool seek(Pos pos) { return told(sb_->pubseekpos(pos, std::ios_base::in)); }
+
+    bool is_space(int c) const { return ctype_->is(std::ctype_base::space, static_cast<char>(c)); }
+    bool attached() const { return sb_ != nullptr; }
+    bool classic_numbers() const { return classic_; }
+    // In a locale other than the classic one the stream's own extraction
+    // reads the number, from the same place and with the same flags.
+    bool extract_in_locale(std::ios_base::iostate& state, Number& value) {
+        if (classic_) return false;
+        in_.clear(state);
+        in_ >> value;
+        state = in_.rdstate();
+        return true;
+    }
+    // A \u escape is converted by a string stream in the global locale.
+    bool convert_hex(std::string_view text, long& value) const {
+        return global_classic_ ? convert_hex_escape(text, value) : convert_hex_escape_by_stream(text, value);
+    }
+
+    // Reads the next character and gives it back.
+    bool regive(char c) {
+        sb_->sbumpc();
+        return sb_->sputbackc(c) != kEnd;
+    }
+    // Whether the buffer can report its read position; asked once.
+    bool reports_position() {
+        if (tells_ == Tells::Unknown) tells_ = told(tell()) ? Tells::Yes : Tells::No;
+        return tells_ == Tells::Yes;
+    }
+
+    void append_plain(String& out, char delim) {
+        int c = sb_->sgetc();
+        while (c != kEnd && c != to_int(delim) && c != '\\') {
+            out.push_back(static_cast<char>(c));
+            c = sb_->snextc();
+        }
+    }
+    void skip_line() {
+        int c = sb_->sgetc();
+        while (c != kEnd && c != '\n' && c != '\r') c = sb_->snextc();
+    }
+    template <class Collect>
+    std::string_view take_number(Collect collect) {
+        collected_.clear();
+        collect();
+        return collected_;
+    }
+    void keep(int c) { collected_.push_back(static_cast<char>(c)); }
+
+private:
+    enum class Tells { Unknown, Yes, No };
+
+    std::istream& in_;
+    std::streambuf* sb_;
+    const std::ctype<char>* ctype_;
+    bool classic_;
+    bool global_classic_;
+    Tells tells_ = Tells::Unknown;
+    std::string collected_;
+};
+
+// The stream operations the readers use, over either buffer, with the state
+// flags (eofbit, failbit, badbit) changing exactly as the stream's own
+// operations change them.
+template <class Buffer>
+class Cursor {
+public:
+    using Pos = typename Buffer::Pos;
+    using State = std::ios_base::iostate;
+
+    template <class Source>
+    Cursor(Source&& source, State state) : buf_(source), state_(state) {}
+
+    bool good() const { return state_ == std::ios_base::goodbit; }
+    bool eof() const { return (state_ & std::ios_base::eofbit) != 0; }
+    bool fail() const { return (state_ & (std::ios_base::failbit | std::ios_base::badbit)) != 0; }
+    State state() const { return state_; }
+    // Fails the stream: every later operation fails too.
+    void abandon() { state_ |= std::ios_base::failbit; }
+    // As the stream's clear(): bad for good when there is no buffer.
+    void clear() { state_ = buf_.attached() ? std::ios_base::goodbit : std::ios_base::badbit; }
+
+    int get() {
+        if (!sentry()) return kEnd;
+        const int c = buf_.sbumpc();
+        if (c == kEnd) state_ |= std::ios_base::eofbit | std::ios_base::failbit;
+        return c;
+    }
+    int peek() {
+        if (!sentry()) return kEnd;
+        const int c = buf_.sgetc();
+        if (c == kEnd) state_ |= std::ios_base::eofbit;
+        return c;
+    }
+    // A refused put-back leaves the stream bad.
+    void putback(char c) {
+        state_ &= ~std::ios_base::eofbit;
+        if (sentry() && !buf_.sputbackc(c)) state_ |= std::ios_base::badbit;
+    }
+    void unget() {
+        state_ &= ~std::ios_base::eofbit;
+        if (sentry() && !buf_.sungetc()) state_ |= std::ios_base::badbit;
+    }
+    // std::ws
+    void ws() {
+        if (!sentry()) return;
+        int c = buf_.sgetc();
+        while (c != kEnd && buf_.is_space(c)) c = buf_.snextc();
+        if (c == kEnd) state_ |= std::ios_base::eofbit;
+    }
+    Pos tellg() {
+        if (!sentry()) return Pos(-1);
+        return buf_.tell();
+    }
+    void seekg(Pos pos) {
+        state_ &= ~std::ios_base::eofbit;
+        if (sentry() && !buf_.seek(pos)) state_ |= std::ios_base::failbit;
+    }
+
+    // `in >> value` for a Number, after white space was skipped.
+    void extract(Number& value) {
+        if (!sentry() || buf_.extract_in_locale(state_, value)) return;
+        int c = buf_.sgetc();
+        const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
+        double converted = 0;
+        if (!convert_number(text, converted)) state_ |= std::ios_base::failbit;
+        value = converted;
+        if (c == kEnd) state_ |= std::ios_base::eofbit;
+    }
+
+    // Fast paths for the readers. Each is what the loop of stream operations
+    // it replaces does on a good stream, without the per-character checks.
+
+    // White space skipped as `ws` skips it, stopping short of the end, where
+    // `ws` would set eofbit: the next operation sees the end itself.
+    int skip_space_quietly() {
+        int c = buf_.sgetc();
+        while (c != kEnd && buf_.is_space(c)) c = buf_.snextc();
+        return c;
+    }
+    // Takes the character that skip_space_quietly returned.
+    void advance() { buf_.sbumpc(); }
+    // get() and putback() of the next character `c`, which is there: false,
+    // with badbit set, when the put-back is refused.
+    bool bounce(char c) {
+        if (buf_.regive(c)) return true;
+        state_ |= std::ios_base::badbit;
+        return false;
+    }
+    // Whether numbers read as in the classic locale, so that only a sign, a
+    // digit or a decimal point can start one.
+    bool classic_numbers() const { return buf_.classic_numbers(); }
+    // The end of a number attempt that took nothing: clear(), then seekg()
+    // back to where it started, which fails only where no position is told.
+    void restore_after_empty_number() {
+        state_ = buf_.reports_position() ? std::ios_base::goodbit : std::ios_base::failbit;
+    }
+    void append_plain(String& out, char delim) { buf_.append_plain(out, delim); }
+    void skip_line() { buf_.skip_line(); }
+    bool convert_hex(std::string_view text, long& value) const { return buf_.convert_hex(text, value); }
+    // The read position, for the callers of a text cursor.
+    std::size_t offset() const { return buf_.offset(); }
+
+private:
+    // A sentry that skips nothing: fails, and sets failbit, unless good.
+    bool sentry() {
+        if (state_ == std::ios_base::goodbit) return true;
+        state_ |= std::ios_base::failbit;
+        return false;
+    }
+
+    int take(int c) {
+        buf_.keep(c);
+        return buf_.snextc();
+    }
+
+    // The characters the classic locale's floating-point extraction takes:
+    // a sign, digits with at most one decimal point, then an exponent mark
+    // (only after a digit) with an optional sign and digits. Returns the
+    // first character it did not take.
+    int collect_number(int c) {
+        if (c == '+' || c == '-') c = take(c);
+        bool digits = false;
+        bool point = false;
+        bool exponent = false;
+        while (c != kEnd) {
+            if (c >= '0' && c <= '9') {
+                digits = true;
+            } else if (c == '.' && !point && !exponent) {
+                point = true;
+            } else if ((c == 'e' || c == 'E') && !exponent && digits) {
+                exponent = true;
+                c = take(c);
+                if (c == '+' || c == '-') c = take(c);
+                continue;
+            } else {
+                break;
+            }
+            c = take(c);
+        }
+        return c;
+    }
+
+    Buffer buf_;
+    State state_;
+};
+
+using TextCursor = Cursor<TextBuffer>;
+
+// A cursor over a caller's stream. `finish` hands the state flags to the
+// stream; an exception mask the caller set applies then.
+class StreamCursor : public Cursor<StreamBuffer> {
+public:
+    explicit StreamCursor(std::istream& in) : Cursor(in, initial_state(in)), in_(in) {}
+    void finish() { in_.clear(state()); }
+
+private:
+    static State initial_state(std::istream& in) {
+        if (in.good() && in.tie()) in.tie()->flush();
+        return in.rdstate();
+    }
+    std::istream& in_;
+};
+
+}  // namespace zqjson::detail
+
+#endif
