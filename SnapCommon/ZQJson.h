@@ -27,6 +27,10 @@ namespace zqjson {
 // rejected like any other malformed text instead of exhausting the stack.
 constexpr std::size_t kMaxDepth = 512;
 
+// Significant digits of a number in indented JSON: enough to keep the value
+// of almost every double while staying free of binary round-off noise.
+constexpr int kNumberDigits = 16;
+
 // ---------------------------------------------------------------------------
 // Scalar types
 

@@ -10,3 +10,11 @@ cmake --build build-run -j "$(jobs)"
 
 echo "== zqso-probe --call build-run/libzqso_null.so"
 build-run/zqso-probe --call build-run/libzqso_null.so
+
+example=examples/engine.json
+echo "== zqjson validate $example"
+build-run/zqjson validate "$example" && echo "accepted"
+for command in reformat compact; do
+    echo "== zqjson $command $example"
+    build-run/zqjson "$command" "$example"
+done

@@ -145,6 +145,12 @@ TEST(Readers, Number) {
         {Op::Number, "", "-1e400", false, "-1.7976931348623157e+308(neg)", "-1e400"},
         {Op::Number, "", "1.7976931348623159e308", false, "1.7976931348623157e+308", "1.7976931348623159e308"},
         {Op::Number, "", "0.000000000000000000000000001e-320", true, "0", ""},
+        {Op::Number, "", "1-2", true, "1", "-2"},
+        {Op::Number, "", "7]", true, "7", "]"},
+        {Op::Number, "", "-inf", false, "0", "-inf"},
+        {Op::Number, "", "-nan", false, "0", "-nan"},
+        {Op::Number, "", "12e+", false, "0", "12e+"},
+        {Op::Number, "", "0x1p3", true, "0", "x1p3"},
         {Op::Number, "", "", false, "-7(neg)", ""},
         {Op::Number, "", "  ", false, "-7(neg)", ""},
     };
@@ -332,6 +338,23 @@ TEST(Parser, StreamStateIsTakenAndHandedBack) {
     EXPECT_TRUE(first.parse(twice));
     EXPECT_TRUE(second.parse(twice));
     EXPECT_EQ(describe(second), "[2,]");
+}
+
+TEST(Parser, StreamWithoutBufferFailsWithoutReading) {
+    std::istream in(nullptr);
+    Value v;
+    EXPECT_FALSE(v.parse(in));
+    EXPECT_TRUE(in.bad());
+}
+
+// The flags reach the stream when the read ends, and with them an exception
+// the caller asked for.
+TEST(Parser, ExceptionMaskAppliesAtTheEnd) {
+    std::istringstream in("[1,");
+    in.exceptions(std::ios_base::failbit);
+    Array a;
+    EXPECT_THROW(a.parse(in), std::ios_base::failure);
+    EXPECT_EQ(describe(a), "[1,]");
 }
 
 // A stream in another locale reads numbers as that locale does.

@@ -13,6 +13,8 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <istream>
 #include <locale>
 #include <sstream>
@@ -75,15 +77,17 @@ public:
         return true;
     }
     Pos tell() const { return p_ - begin_; }
-    static bool told(Pos pos) { return pos >= 0; }
     bool seek(Pos pos) {
         if (pos < 0 || pos > end_ - begin_) return false;
         p_ = begin_ + pos;
         return true;
     }
 
-    // White space of the classic locale.
-    static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    // White space of the classic locale: space, and tab to carriage return.
+    static bool is_space(int c) {
+        constexpr std::uint64_t kSpaces = 1ULL << ' ' | 1ULL << '\t' | 1ULL << '\n' | 1ULL << '\v' | 1ULL << '\f' | 1ULL << '\r';
+        return static_cast<unsigned>(c) <= ' ' && (kSpaces >> c & 1) != 0;
+    }
     static bool attached() { return true; }
     static bool classic_numbers() { return true; }
     // Numbers and escapes always read as in the classic locale here.
@@ -91,19 +95,42 @@ public:
     static bool convert_hex(std::string_view text, long& value) { return convert_hex_escape(text, value); }
 
     // A character just read is always taken back.
+    static constexpr bool kTakesBackFreely = true;
     static bool regive(char) { return true; }
     static bool reports_position() { return true; }
 
     // Takes the bytes up to the next `delim`, backslash or the end, appending
     // them to `out` in one piece.
+    // (The loops below work on local copies of the pointers: a char read may
+    // alias them, and the compiler would otherwise reload them at each step.)
     void append_plain(String& out, char delim) {
-        const char* run = p_;
-        while (p_ != end_ && *p_ != delim && *p_ != '\\') ++p_;
-        out.append(run, static_cast<std::size_t>(p_ - run));
+        const char* const run = p_;
+        const char* const end = end_;
+        const char* p = run;
+        while (p != end && *p != delim && *p != '\\') ++p;
+        out.append(run, static_cast<std::size_t>(p - run));
+        p_ = p;
     }
     // Skips the bytes up to the next line break or the end.
     void skip_line() {
-        while (p_ != end_ && *p_ != '\n' && *p_ != '\r') ++p_;
+        const char* const end = end_;
+        const char* p = p_;
+        while (p != end && *p != '\n' && *p != '\r') ++p;
+        p_ = p;
+    }
+    // Skips white space; returns the next character. Indentation comes in
+    // long runs of spaces, taken eight at a time.
+    int skip_space() {
+        constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
+        const char* const end = end_;
+        const char* p = p_;
+        while (p != end && is_space(to_int(*p))) {
+            ++p;
+            std::uint64_t eight;
+            while (end - p >= 8 && (std::memcpy(&eight, p, 8), eight == kEightSpaces)) p += 8;
+        }
+        p_ = p;
+        return sgetc();
     }
     // The number the stream's extraction would take from here: moves past
     // the characters it collects and converts them.
@@ -114,6 +141,36 @@ public:
         return std::string_view(start, static_cast<std::size_t>(p_ - start));
     }
     void keep(int) {}
+
+    // A number that starts with a digit, or a minus and a digit, and that
+    // from_chars reads up to a character the extraction would not take
+    // either: converted in place, as the extraction converts it; false, with
+    // nothing moved, for every other case, which then goes the full way.
+    bool take_plain_number(double& value, std::ios_base::iostate& state) {
+        const char* const end = end_;
+        const char* p = p_;
+        if (p != end && *p == '-') ++p;
+        if (p == end || static_cast<unsigned char>(*p - '0') >= 10) return false;
+        double converted;
+        const auto [stop, error] = std::from_chars(p_, end, converted);
+        if (error != std::errc()) return false;
+        if (stop != end) {
+            const char c = *stop;
+            if (c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-') return false;
+        }
+        value = converted;
+        p_ = stop;
+        if (stop == end) state |= std::ios_base::eofbit;
+        return true;
+    }
+    // Takes the run of digits from here; returns the character after it.
+    int take_digits() {
+        const char* const end = end_;
+        const char* p = p_;
+        while (p != end && static_cast<unsigned char>(*p - '0') < 10) ++p;
+        p_ = p;
+        return sgetc();
+    }
 
     std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
 
@@ -162,6 +219,8 @@ public:
         return global_classic_ ? convert_hex_escape(text, value) : convert_hex_escape_by_stream(text, value);
     }
 
+    // Whether a character just read can be given back depends on the buffer.
+    static constexpr bool kTakesBackFreely = false;
     // Reads the next character and gives it back.
     bool regive(char c) {
         sb_->sbumpc();
@@ -184,6 +243,11 @@ public:
         int c = sb_->sgetc();
         while (c != kEnd && c != '\n' && c != '\r') c = sb_->snextc();
     }
+    int skip_space() {
+        int c = sb_->sgetc();
+        while (c != kEnd && is_space(c)) c = sb_->snextc();
+        return c;
+    }
     template <class Collect>
     std::string_view take_number(Collect collect) {
         collected_.clear();
@@ -191,6 +255,15 @@ public:
         return collected_;
     }
     void keep(int c) { collected_.push_back(static_cast<char>(c)); }
+    static bool take_plain_number(double&, std::ios_base::iostate&) { return false; }
+    int take_digits() {
+        int c = sb_->sgetc();
+        while (c >= '0' && c <= '9') {
+            keep(c);
+            c = sb_->snextc();
+        }
+        return c;
+    }
 
 private:
     enum class Tells { Unknown, Yes, No };
@@ -212,6 +285,7 @@ class Cursor {
 public:
     using Pos = typename Buffer::Pos;
     using State = std::ios_base::iostate;
+    static constexpr bool kTakesBackFreely = Buffer::kTakesBackFreely;
 
     template <class Source>
     Cursor(Source&& source, State state) : buf_(source), state_(state) {}
@@ -248,10 +322,7 @@ public:
     }
     // std::ws
     void ws() {
-        if (!sentry()) return;
-        int c = buf_.sgetc();
-        while (c != kEnd && buf_.is_space(c)) c = buf_.snextc();
-        if (c == kEnd) state_ |= std::ios_base::eofbit;
+        if (sentry() && buf_.skip_space() == kEnd) state_ |= std::ios_base::eofbit;
     }
     Pos tellg() {
         if (!sentry()) return Pos(-1);
@@ -265,6 +336,11 @@ public:
     // `in >> value` for a Number, after white space was skipped.
     void extract(Number& value) {
         if (!sentry() || buf_.extract_in_locale(state_, value)) return;
+        double plain;
+        if (buf_.take_plain_number(plain, state_)) {
+            value = plain;
+            return;
+        }
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
         double converted = 0;
@@ -278,11 +354,7 @@ public:
 
     // White space skipped as `ws` skips it, stopping short of the end, where
     // `ws` would set eofbit: the next operation sees the end itself.
-    int skip_space_quietly() {
-        int c = buf_.sgetc();
-        while (c != kEnd && buf_.is_space(c)) c = buf_.snextc();
-        return c;
-    }
+    int skip_space_quietly() { return buf_.skip_space(); }
     // Takes the character that skip_space_quietly returned.
     void advance() { buf_.sbumpc(); }
     // get() and putback() of the next character `c`, which is there: false,
@@ -331,7 +403,10 @@ private:
         while (c != kEnd) {
             if (c >= '0' && c <= '9') {
                 digits = true;
-            } else if (c == '.' && !point && !exponent) {
+                c = buf_.take_digits();
+                continue;
+            }
+            if (c == '.' && !point && !exponent) {
                 point = true;
             } else if ((c == 'e' || c == 'E') && !exponent && digits) {
                 exponent = true;

@@ -1,11 +1,19 @@
 // JSON writing: string escaping, the compact stream output and the indented
 // rendering.
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <ostream>
+#include <string_view>
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "Parser.h"
 #include "Text.h"
 
 namespace zqjson {
@@ -33,31 +41,172 @@ const std::array<std::string, 256>& escape_table() {
     return map;
 }
 
-bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '/' || c == '\\'; }
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+    std::array<bool, 256> flags{};
+    for (int b = 0; b < 0x20; ++b) flags[b] = true;
+    flags['"'] = flags['\\'] = flags['/'] = true;
+    return flags;
+}();
+
+// Whether any of the eight bytes in `word` needs an escape; the byte order
+// does not matter.
+bool any_needs_escape(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = kOnes * 0x80;
+    const auto any_zero = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
+    const std::uint64_t any_control = (word - kOnes * 0x20) & ~word & kHighs;
+    return (any_control | any_zero(word ^ (kOnes * '"')) | any_zero(word ^ (kOnes * '\\')) |
+            any_zero(word ^ (kOnes * '/'))) != 0;
+}
+
+// The first byte from `p` on that needs an escape, or `end`. Eight bytes at a
+// time while none does, since most text has no escapes at all.
+const char* next_escape(const char* p, const char* end) {
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, sizeof word);
+        if (any_needs_escape(word)) break;
+    }
+    while (p != end && !kNeedsEscape[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+}
+
+// Hands the text over as runs of bytes that stand for themselves, passed to
+// `plain` in one piece each, and single bytes that take an escape, passed to
+// `escaped` as their table entry.
+template <class Plain, class Escaped>
+void for_each_run(std::string_view text, Plain plain, Escaped escaped) {
+    const auto& table = escape_table();
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* p = next_escape(run, end); p != end; p = next_escape(run, end)) {
+        plain(run, static_cast<std::size_t>(p - run));
+        escaped(table[static_cast<unsigned char>(*p)]);
+        run = p + 1;
+    }
+    plain(run, static_cast<std::size_t>(end - run));
+}
+
+// Integers below this print in full at kNumberDigits digits, so they can
+// skip the general floating-point formatting.
+constexpr double kExactIntegerBound = 1e16;
+
+bool is_plain_integer(double d) {
+    return std::fabs(d) < kExactIntegerBound && d == static_cast<double>(static_cast<std::int64_t>(d)) &&
+           !(d == 0 && std::signbit(d));
+}
+
+// The general notation writes a number in fixed notation when the decimal
+// exponent of its rounded value lies in [kLowestFixedExponent, kNumberDigits).
+constexpr int kLowestFixedExponent = -4;
+constexpr int kMostFractionDigits = kNumberDigits - 1 - kLowestFixedExponent;
+
+constexpr std::array<std::uint64_t, kMostFractionDigits + 1> kPowersOfTen = [] {
+    std::array<std::uint64_t, kMostFractionDigits + 1> powers{};
+    std::uint64_t power = 1;
+    for (auto& p : powers) p = power, power *= 10;
+    return powers;
+}();
+
+constexpr std::uint64_t kLeastDigits = kPowersOfTen[kNumberDigits - 1];
+constexpr std::uint64_t kDigitsOverflow = kLeastDigits * 10;
+
+// A positive number as kNumberDigits significant digits `digits` with
+// `fraction_digits` of them after the point.
+struct FixedDecimal {
+    std::uint64_t digits;
+    int fraction_digits;
+};
+
+// Rounds `magnitude` (finite, positive, not an integer below
+// kExactIntegerBound) to kNumberDigits significant digits exactly, half to
+// even, from its binary value: the mantissa times a power of ten fits in 128
+// bits throughout the fixed-notation range. False outside that range.
+bool round_to_fixed(double magnitude, FixedDecimal& out) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased_exponent = static_cast<int>(bits >> 52);
+    // magnitude == mantissa / 2^shift, and 2^(52 - shift) <= magnitude.
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int shift = 1023 + 52 - biased_exponent;  // exponent bias, mantissa bits
+    // Outside these the number is an integer, below 10^kLowestFixedExponent
+    // or subnormal.
+    if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
+    // decimal exponent is this or one more.
+    int exponent10 = ((52 - shift) * 78913) >> 18;
+    for (;;) {
+        const int fraction_digits = kNumberDigits - 1 - exponent10;
+        if (fraction_digits < 0 || fraction_digits > kMostFractionDigits) return false;
+        const unsigned __int128 scaled = mantissa * static_cast<unsigned __int128>(kPowersOfTen[fraction_digits]);
+        auto digits = static_cast<std::uint64_t>(scaled >> shift);
+        const unsigned __int128 rest = scaled & (2 * half - 1);
+        if (rest > half || (rest == half && digits % 2 == 1)) ++digits;
+        if (digits < kLeastDigits) return false;  // only below the range: the guess is never high
+        if (digits > kDigitsOverflow) {
+            ++exponent10;
+            continue;
+        }
+        if (digits == kDigitsOverflow) {  // rounded up to the next power of ten
+            if (fraction_digits == 0) return false;
+            out = {kLeastDigits, fraction_digits - 1};
+        } else {
+            out = {digits, fraction_digits};
+        }
+        return true;
+    }
+}
+
+// Fixed notation as the general notation writes it: no trailing zeros after
+// the point, and no point when nothing follows it.
+char* write_fixed(char* p, bool negative, FixedDecimal number) {
+    char digits[kNumberDigits];
+    for (int i = kNumberDigits - 1; i >= 0; --i, number.digits /= 10)
+        digits[i] = static_cast<char>('0' + number.digits % 10);
+    const int integer_digits = kNumberDigits - number.fraction_digits;
+    int significant = kNumberDigits;
+    while (significant > std::max(integer_digits, 1) && digits[significant - 1] == '0') --significant;
+
+    if (negative) *p++ = '-';
+    if (integer_digits <= 0) {  // 0.000ddd
+        *p++ = '0', *p++ = '.';
+        p = std::fill_n(p, -integer_digits, '0');
+        return std::copy(digits, digits + significant, p);
+    }
+    p = std::copy(digits, digits + integer_digits, p);
+    if (significant == integer_digits) return p;
+    *p++ = '.';
+    return std::copy(digits + integer_digits, digits + significant, p);
+}
+
+// Sign, 16 digits, point and a five-character exponent, with room to spare.
+constexpr std::size_t kNumberChars = 32;
+
+// Writes `n` as a stream with precision kNumberDigits writes it in its
+// default notation; returns the end of the text. Integers and the fixed
+// notation take shortcuts; the general conversion does the rest.
+char* format_number(char* first, Number n) {
+    const auto d = static_cast<double>(n);
+    char* const last = first + kNumberChars;
+    if (is_plain_integer(d)) return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
+    FixedDecimal fixed;
+    if (std::isfinite(d) && d != 0 && round_to_fixed(std::fabs(d), fixed)) return write_fixed(first, d < 0, fixed);
+    return std::to_chars(first, last, d, std::chars_format::general, kNumberDigits).ptr;
+}
 
 }  // namespace
 
 namespace detail {
 
 void append_escaped(std::string& out, std::string_view text) {
-    const auto& table = escape_table();
-    const char* run = text.data();
-    const char* const end = run + text.size();
-    for (const char* p = run; p != end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (!needs_escape(c)) continue;
-        out.append(run, static_cast<std::size_t>(p - run));
-        out += table[c];
-        run = p + 1;
-    }
-    out.append(run, static_cast<std::size_t>(end - run));
+    for_each_run(
+        text, [&](const char* run, std::size_t size) { out.append(run, size); },
+        [&](const std::string& escape) { out += escape; });
 }
 
 void append_number(std::string& out, Number n) {
-    char digits[64];
-    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(n),
-                                      std::chars_format::general, 16);
-    out.append(digits, result.ptr);
+    char digits[kNumberChars];
+    out.append(digits, format_number(digits, n));
 }
 
 }  // namespace detail
@@ -71,4 +220,242 @@ std::string escape_string(const std::string& text, bool quote) {
     return out;
 }
 
+// ---------------------------------------------------------------------------
+// Indented rendering: every value appends its lines to one buffer, each line
+// ending in ",\n", and a container turns the comma of its last line into a
+// space once its children are in. Nothing is copied per level, so the cost
+// is linear in the output whatever the depth.
+
+namespace json {
+namespace {
+
+using detail::ModelAccess;
+
+// The output text, written through a raw cursor: most pieces are a few bytes
+// long, and checking room once per piece is cheaper than going through the
+// string's general append each time. The storage grows with realloc, which
+// moves large blocks by remapping pages instead of copying them, and the
+// text is copied out once at the end.
+class Buffer {
+public:
+    Buffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    ~Buffer() { std::free(data_); }
+
+    void append(char c) { *claim(1) = c, ++size_; }
+    void append(const char* text, std::size_t size) { std::memcpy(claim(size), text, size), size_ += size; }
+    template <std::size_t N>
+    void append(const char (&literal)[N]) {
+        append(literal, N - 1);
+    }
+    void append(const std::string& text) { append(text.data(), text.size()); }
+    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
+
+    void append_escaped(std::string_view text) {
+        for_each_run(
+            text, [&](const char* run, std::size_t size) { append(run, size); },
+            [&](const std::string& escape) { append(escape); });
+    }
+
+    void append_number(Number n) { size_ = static_cast<std::size_t>(format_number(claim(kNumberChars), n) - data_); }
+
+    // The comma after a container's last child becomes a space; the line
+    // keeps its length. After an empty container's opening line there is none.
+    void remove_last_comma() {
+        if (size_ >= 3 && data_[size_ - 2] == ',') data_[size_ - 2] = ' ';
+    }
+
+    std::string text() const { return std::string(data_, size_); }
+
+private:
+    // Room for `count` more bytes at the end of the text.
+    char* claim(std::size_t count) {
+        if (capacity_ - size_ < count) grow(count);
+        return data_ + size_;
+    }
+
+    void grow(std::size_t count) {
+        const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
+        char* data = static_cast<char*>(std::realloc(data_, capacity));
+        if (!data) throw std::bad_alloc();
+        data_ = data;
+        capacity_ = capacity;
+    }
+
+    static constexpr std::size_t kFirstCapacity = 4096;
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+void tag(Buffer& out, std::size_t depth, const String* name, const Value& value);
+
+void array_lines(Buffer& out, std::size_t depth, const Array* array) {
+    out.append("[\n");
+    if (array) {
+        for (const Value* element : array->values()) tag(out, depth + 1, nullptr, *element);
+    }
+    out.remove_last_comma();
+    out.append_repeated(depth, '\t');
+    out.append("],\n");
+}
+
+void object_lines(Buffer& out, std::size_t depth, const Object* object) {
+    out.append("{\n");
+    if (object) {
+        for (const auto& [key, member] : object->kv_map()) tag(out, depth + 1, &key, *member);
+    }
+    out.remove_last_comma();
+    out.append_repeated(depth, '\t');
+    out.append("},\n");
+}
+
+// One value at `depth`, as a member called `name` or, when that is null, as
+// an array element or the top-level value; every line ends in ",\n".
+// Released content renders empty.
+void tag(Buffer& out, std::size_t depth, const String* name, const Value& value) {
+    out.append_repeated(depth, '\t');
+    if (name) {
+        out.append('"');
+        out.append_escaped(*name);
+        out.append("\": ");
+    }
+    switch (ModelAccess::kind(value)) {
+        case NumberType:
+            out.append_number(ModelAccess::number(value));
+            break;
+        case StringType:
+            out.append('"');
+            if (const String* text = ModelAccess::string(value)) out.append_escaped(*text);
+            out.append('"');
+            break;
+        case BooleanType:
+            if (ModelAccess::boolean(value))
+                out.append("true");
+            else
+                out.append("false");
+            break;
+        case ArrayType:
+            return array_lines(out, depth, ModelAccess::array(value));
+        case ObjectType:
+            return object_lines(out, depth, ModelAccess::object(value));
+        default:
+            out.append("null");
+            break;
+    }
+    out.append(",\n");
+}
+
+template <class Container>
+std::string render(const Container& container) {
+    Buffer out;
+    const ModelAccess::Borrowed<Container> view(container);
+    tag(out, 0, nullptr, view.value());
+    out.remove_last_comma();
+    return out.text();
+}
+
+// ---------------------------------------------------------------------------
+// Compact output. Everything but numbers is written unformatted, so the
+// caller's width, fill, base and flags neither act on it nor get changed.
+
+void write(std::ostream& out, std::string_view text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void stream_string(std::ostream& out, const String& text) {
+    out.put('"');
+    for_each_run(
+        text, [&](const char* run, std::size_t size) { write(out, {run, size}); },
+        [&](const std::string& escape) { write(out, escape); });
+    out.put('"');
+}
+
+}  // namespace
+}  // namespace json
+
+std::string Object::json() const { return json::render(*this); }
+
+std::string Array::json() const { return json::render(*this); }
+
+namespace json {
+namespace {
+
+// `source` is a stream, or text read in place.
+template <class Source>
+std::string reformat_document(Source& source) {
+    Object object;
+    Array array;
+    switch (detail::open_document(source, object, array)) {
+        case detail::Opened::Object:
+            return object.json();
+        case detail::Opened::Array:
+            return array.json();
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+}  // namespace json
+
+std::string reformat(std::istream& in) { return json::reformat_document(in); }
+
+std::string reformat(const String& text) {
+    std::string_view in_place(text);
+    return json::reformat_document(in_place);
+}
+
 }  // namespace zqjson
+
+// Released content reads as empty through `get`.
+std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) {
+    using namespace zqjson;
+    switch (detail::ModelAccess::kind(v)) {
+        case NumberType:
+            return out << v.get<Number>();
+        case StringType:
+            json::stream_string(out, v.get<String>());
+            return out;
+        case BooleanType:
+            json::write(out, v.get<Boolean>() ? "true" : "false");
+            return out;
+        case NullType:
+            json::write(out, "null");
+            return out;
+        case ArrayType:
+            return out << v.get<Array>();
+        case ObjectType:
+            return out << v.get<Object>();
+        default:  // the invalid state writes nothing
+            return out;
+    }
+}
+
+std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) {
+    out.put('[');
+    const char* separator = "";
+    for (const zqjson::Value* element : a.values()) {
+        zqjson::json::write(out, separator);
+        out << *element;
+        separator = ", ";
+    }
+    out.put(']');
+    return out;
+}
+
+std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) {
+    out.put('{');
+    const char* separator = "";
+    for (const auto& [key, member] : o.kv_map()) {
+        zqjson::json::write(out, separator);
+        zqjson::json::stream_string(out, key);
+        zqjson::json::write(out, ": ");
+        out << *member;
+        separator = ", ";
+    }
+    out.put('}');
+    return out;
+}

@@ -53,7 +53,7 @@ bool at_least_one(std::string_view text) {
         }
     }
     if (!seen) return false;
-    constexpr long long kSaturated = 1LL << 40;  // beyond any digit count that fits in memory twice
+    constexpr long long kSaturated = 1LL << 40;  // far past any exponent that could matter
     long long exponent = 0;
     bool negative = false;
     if (++i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
@@ -124,6 +124,32 @@ void append_escape(String& out, int c, char delim) {
             out.push_back(static_cast<char>(c));
     }
 }
+
+// The elements one array reader collected on the shared stack; released
+// there if an exception leaves the reader before they reach the array.
+class Collected {
+public:
+    explicit Collected(std::vector<Value*>& stack) : stack_(stack), start_(stack.size()) {}
+    ~Collected() {
+        for (std::size_t i = start_; i < stack_.size(); ++i) delete stack_[i];
+        stack_.resize(start_);
+    }
+    Collected(const Collected&) = delete;
+    Collected& operator=(const Collected&) = delete;
+
+    void push(std::unique_ptr<Value> element) {
+        stack_.push_back(element.get());
+        element.release();
+    }
+    void move_to(Array::Elements& elements) {
+        elements.assign(stack_.begin() + static_cast<std::ptrdiff_t>(start_), stack_.end());
+        stack_.resize(start_);
+    }
+
+private:
+    std::vector<Value*>& stack_;
+    std::size_t start_;
+};
 
 }  // namespace
 
@@ -214,6 +240,11 @@ bool Reader<In>::match(const char* pattern) {
             return false;
         }
     }
+    return match_slowly(pattern);
+}
+
+template <class In>
+bool Reader<In>::match_slowly(const char* pattern) {
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {
@@ -361,6 +392,11 @@ bool Reader<In>::number(Number& value) {
             return false;
         }
     }
+    return number_slowly(value);
+}
+
+template <class In>
+bool Reader<In>::number_slowly(Number& value) {
     in_.ws();
     const auto start = in_.tellg();
     in_.extract(value);
@@ -408,38 +444,86 @@ bool Reader<In>::too_deep(std::size_t depth) {
 template <class In>
 bool Reader<In>::value(Value& target, std::size_t depth) {
     target.reset();
-    {
-        String text;
-        if (string(text)) {
-            ModelAccess::adopt(target, new String(std::move(text)));
-            return true;
+    return value_from(target, depth, first_attempt());
+}
+
+// Where a source that takes back every character it just read can start:
+// on it, an attempt whose first character cannot match gives back what it
+// read and leaves no trace, so the attempts before the one the next
+// character selects can be skipped.
+template <class In>
+typename Reader<In>::Attempt Reader<In>::first_attempt() {
+    if (!In::kTakesBackFreely || !in_.good()) return Attempt::String;
+    const int c = in_.skip_space_quietly();
+    if (starts_number(c)) return Attempt::Number;
+    switch (c) {
+        case 't':
+        case 'f':
+            return Attempt::Boolean;
+        case 'n':
+        case ',':
+            return Attempt::Null;
+        case '[':
+            return Attempt::Array;
+        case '"':
+        case '\'':
+        case '/':
+        case kEnd:
+            return Attempt::String;
+        default:
+            return Attempt::Object;
+    }
+}
+
+template <class In>
+bool Reader<In>::value_from(Value& target, std::size_t depth, Attempt first) {
+    switch (first) {
+        case Attempt::String: {
+            String text;
+            if (string(text)) {
+                ModelAccess::adopt(target, new String(std::move(text)));
+                return true;
+            }
         }
-    }
-    Number number_value;
-    if (number(number_value)) {
-        target.import(number_value);
-        return true;
-    }
-    bool boolean_value;
-    if (boolean(boolean_value)) {
-        target.import(boolean_value);
-        return true;
-    }
-    if (null()) {
-        target.import(Null());
-        return true;
-    }
-    if (in_.peek() == '[') {
-        auto content = std::make_unique<Array>();
-        if (array(*content, depth + 1)) {
-            ModelAccess::adopt(target, content.release());
-            return true;
+            [[fallthrough]];
+        case Attempt::Number: {
+            Number number_value;
+            if (number(number_value)) {
+                target.import(number_value);
+                return true;
+            }
         }
-    }
-    auto content = std::make_unique<Object>();
-    if (object(*content, depth + 1)) {
-        ModelAccess::adopt(target, content.release());
-        return true;
+            [[fallthrough]];
+        case Attempt::Boolean: {
+            bool boolean_value;
+            if (boolean(boolean_value)) {
+                target.import(boolean_value);
+                return true;
+            }
+        }
+            [[fallthrough]];
+        case Attempt::Null:
+            if (null()) {
+                target.import(Null());
+                return true;
+            }
+            [[fallthrough]];
+        case Attempt::Array:
+            if (in_.peek() == '[') {
+                auto content = std::make_unique<Array>();
+                if (array(*content, depth + 1)) {
+                    ModelAccess::adopt(target, content.release());
+                    return true;
+                }
+            }
+            [[fallthrough]];
+        case Attempt::Object: {
+            auto content = std::make_unique<Object>();
+            if (object(*content, depth + 1)) {
+                ModelAccess::adopt(target, content.release());
+                return true;
+            }
+        }
     }
     return false;
 }
@@ -478,14 +562,14 @@ bool Reader<In>::array(Array& target, std::size_t depth) {
     target.reset();
     if (too_deep(depth) || !match("[")) return false;
     if (match("]")) return true;
-    Array::Elements& elements = ModelAccess::elements(target);
+    Collected collected(pending_);
     for (;;) {
         auto element = std::make_unique<Value>();
         if (!value(*element, depth)) break;
-        elements.push_back(element.get());
-        element.release();
+        collected.push(std::move(element));
         if (!match(",")) break;
     }
+    collected.move_to(ModelAccess::elements(target));
     return match("]");
 }
 

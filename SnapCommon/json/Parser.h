@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <string_view>
+#include <vector>
 
 #include "../ZQJson.h"
 #include "Cursor.h"
@@ -47,10 +48,20 @@ public:
     Opened document(Object& object, Array& array);
 
 private:
+    enum class Attempt { String, Number, Boolean, Null, Array, Object };
+    Attempt first_attempt();
+    bool value_from(Value& target, std::size_t depth, Attempt first);
+
+    // The full sequences of stream operations, behind the fast paths.
+    bool match_slowly(const char* pattern);
+    bool number_slowly(Number& value);
     void unicode_escape(String& value, unsigned& high);
     bool too_deep(std::size_t depth);
 
     In& in_;
+    // Elements of the arrays being read, innermost last: each array takes
+    // its own at the end, in one allocation of the exact size.
+    std::vector<Value*> pending_;
 };
 
 extern template class Reader<TextCursor>;

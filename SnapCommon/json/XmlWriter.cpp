@@ -561,6 +561,8 @@ std::string Array::xml(Format format, const String& header, const String&) const
     return zqjson_xml::render(format, header, view.value());
 }
 
+std::string Object::write(Format format) const { return format == JSON ? json() : xml(format, "", ""); }
+
 std::string xml(std::istream& in, Format format) {
     zqjson_xml::require_xml_format(format);
     Object object;

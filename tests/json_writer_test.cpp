@@ -1,0 +1,536 @@
+// JSON writing: escaping, the compact stream output and the indented
+// rendering, including its agreement with a straightforward copy-per-level
+// rendering on generated documents.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iomanip>
+#include <limits>
+#include <random>
+#include <sstream>
+
+#include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/Text.h"
+
+using namespace zqjson;
+
+namespace {
+
+Value num(double d) { return Value(Number(d)); }
+
+Value arr(std::initializer_list<Value> elements) {
+    Array a;
+    for (const Value& e : elements) a.import(e);
+    return Value(a);
+}
+
+Value obj(std::initializer_list<std::pair<String, Value>> members) {
+    Object o;
+    for (const auto& [key, value] : members) o.import(key, value);
+    return Value(o);
+}
+
+Value released(Value v) {
+    v.reset();
+    return v;
+}
+
+std::string compact(const Value& v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+std::string indented(const Value& v) { return v.is<Object>() ? v.get<Object>().json() : v.get<Array>().json(); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// escape_string
+
+TEST(EscapeString, TranslatesEachByte) {
+    const struct {
+        std::string text, escaped;
+    } cases[] = {
+        {"", ""},
+        {"plain text", "plain text"},
+        {"a/b", "a\\/b"},
+        {"\"", "\\\""},
+        {"\\", "\\\\"},
+        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
+        {std::string(1, '\0'), "\\u0000"},
+        {"\x0b", "\\u000b"},
+        {"\x1f", "\\u001f"},
+        {"\x7f", "\x7f"},
+        {" ", " "},
+        {"\xc3\xa9", "\xc3\xa9"},
+        {"ab\x01" "cd\"ef/", "ab\\u0001cd\\\"ef\\/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.escaped);
+        EXPECT_EQ(escape_string(c.text, false), c.escaped);
+        EXPECT_EQ(escape_string(c.text, true), "\"" + c.escaped + "\"");
+    }
+}
+
+// Escapes are found a word at a time: every byte that needs one, at every
+// place in a word, among neighbours that do not.
+TEST(EscapeString, FindsEscapesAtEveryPosition) {
+    const auto escaped = [](unsigned char c) -> std::string {
+        switch (c) {
+            case '"': return "\\\"";
+            case '\\': return "\\\\";
+            case '/': return "\\/";
+            case '\b': return "\\b";
+            case '\f': return "\\f";
+            case '\n': return "\\n";
+            case '\r': return "\\r";
+            case '\t': return "\\t";
+        }
+        char code[8];
+        std::snprintf(code, sizeof code, "\\u%04x", c);
+        return c < 0x20 ? code : std::string(1, static_cast<char>(c));
+    };
+    for (const char filler : {'a', ' ', '\x7f', '\x80', '\xff', '!', '0'}) {
+        for (int c = 0; c < 256; ++c) {
+            for (std::size_t at = 0; at < 19; at += 3) {
+                std::string text(19, filler);
+                text[at] = static_cast<char>(c);
+                const std::string expected =
+                    std::string(at, filler) + escaped(static_cast<unsigned char>(c)) + std::string(18 - at, filler);
+                ASSERT_EQ(escape_string(text, false), expected) << "byte " << c << " at " << at;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Compact output
+
+TEST(CompactOutput, StringWritesTheCharactersOfEscapeString) {
+    std::string every_byte;
+    for (int b = 0; b < 256; ++b) every_byte += static_cast<char>(b);
+    EXPECT_EQ(compact(Value(every_byte)), escape_string(every_byte, true));
+}
+
+TEST(CompactOutput, CallerFormatStateNeitherChangesEscapesNorIsChanged) {
+    std::ostringstream out;
+    out << std::hex << std::showbase << std::uppercase << std::left << std::setfill('*');
+    const auto flags = out.flags();
+    out.width(9);
+    out << Value("\x1a/\x01");
+    EXPECT_EQ(out.str(), "\"\\u001a\\/\\u0001\"");
+    EXPECT_EQ(out.flags(), flags);
+    EXPECT_EQ(out.fill(), '*');
+    EXPECT_EQ(out.width(), 9);
+}
+
+TEST(CompactOutput, LaterNumbersPrintAsIfNoEscapeHadBeenWritten) {
+    std::ostringstream out;
+    out << Value("\x01") << std::setw(3) << 7;
+    EXPECT_EQ(out.str(), "\"\\u0001\"  7");
+}
+
+TEST(CompactOutput, NumbersUseTheStreamsPrecisionAndFlags) {
+    const struct {
+        double n;
+        int precision;
+        std::ios_base::fmtflags flags;
+        const char* text;
+    } cases[] = {
+        {2.0 / 3, 6, {}, "0.666667"}, {2.0 / 3, 3, {}, "0.667"},
+        {1e6, 6, {}, "1e+06"},        {100, 6, {}, "100"},
+        {0.5, 6, {}, "0.5"},          {1.5, 2, std::ios_base::fixed, "1.50"},
+        {1e6, 16, {}, "1000000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ostringstream out;
+        out.precision(c.precision);
+        out.flags(c.flags);
+        out << num(c.n);
+        EXPECT_EQ(out.str(), c.text);
+    }
+}
+
+TEST(CompactOutput, Documents) {
+    const struct {
+        const char* name;
+        Value document;
+        const char* text;
+    } cases[] = {
+        {"empty array", arr({}), "[]"},
+        {"empty object", obj({}), "{}"},
+        {"nested empty", obj({{"k", arr({})}}), "{\"k\": []}"},
+        {"keys in order", obj({{"b", arr({num(1), Value("x")})}, {"a", Value(true)}}),
+         "{\"a\": true, \"b\": [1, \"x\"]}"},
+        {"invalid writes nothing", arr({num(1), Value(), num(2)}), "[1, , 2]"},
+        {"scalars", arr({Value(false), Value(Null()), Value("")}), "[false, null, \"\"]"},
+        {"escaped key", obj({{"a\"\n", num(1)}}), "{\"a\\\"\\n\": 1}"},
+        {"released content is empty",
+         arr({released(Value("s")), released(arr({num(1)})), released(obj({{"k", num(1)}}))}),
+         "[\"\", [], {}]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(compact(c.document), c.text);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Indented rendering
+
+TEST(IndentedJson, Layout) {
+    const struct {
+        const char* name;
+        Value document;
+        const char* text;
+    } cases[] = {
+        {"empty object", obj({}), "{\n} \n"},
+        {"empty array", arr({}), "[\n] \n"},
+        {"one member", obj({{"a", num(1)}}), "{\n\t\"a\": 1 \n} \n"},
+        {"nested arrays", arr({num(1), arr({num(2), arr({})})}),
+         "[\n\t1,\n\t[\n\t\t2,\n\t\t[\n\t\t] \n\t] \n] \n"},
+        {"empty key", obj({{"", num(1)}}), "{\n\t\"\": 1 \n} \n"},
+        {"escaped key", obj({{"a\"b/c", num(1)}}), "{\n\t\"a\\\"b\\/c\": 1 \n} \n"},
+        {"worked example",
+         obj({{"d", Value("x\ny")}, {"b", arr({Value(true), Value(Null())})}, {"a", num(1)}, {"c", obj({})}}),
+         "{\n\t\"a\": 1,\n\t\"b\": [\n\t\ttrue,\n\t\tnull \n\t],\n\t\"c\": {\n\t},\n\t\"d\": \"x\\ny\" \n} \n"},
+        {"invalid is null", arr({Value(), Value(false)}), "[\n\tnull,\n\tfalse \n] \n"},
+        {"released content is empty",
+         arr({released(Value("s")), released(arr({num(1)})), released(obj({{"k", num(1)}}))}),
+         "[\n\t\"\",\n\t[\n\t],\n\t{\n\t} \n] \n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(indented(c.document), c.text);
+    }
+}
+
+TEST(IndentedJson, NumbersWithSixteenSignificantDigits) {
+    const struct {
+        double n;
+        const char* text;
+    } cases[] = {
+        {2.0 / 3, "0.6666666666666666"},
+        {1e6, "1000000"},
+        {1e16, "1e+16"},
+        {1e15, "1000000000000000"},
+        {9999999999999998, "9999999999999998"},
+        {1e-5, "1e-05"},
+        {0.1 + 0.2, "0.3"},
+        {-0.0, "-0"},
+        {0, "0"},
+        {-42, "-42"},
+        {123456789012345678.0, "1.234567890123457e+17"},
+        {1.5e300, "1.5e+300"},
+        {0.0001, "0.0001"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(indented(arr({num(c.n)})), std::string("[\n\t") + c.text + " \n] \n");
+    }
+}
+
+// The number text is what a stream with precision 16 writes, also for the
+// values that take the shortcuts for integers and fixed notation, and for
+// non-finite values.
+TEST(IndentedJson, NumberTextMatchesTheStream) {
+    std::mt19937_64 bits(7);
+    std::vector<double> samples = {std::numeric_limits<double>::infinity(),
+                                   -std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(),
+                                   std::numeric_limits<double>::denorm_min(),
+                                   std::numeric_limits<double>::max(),
+                                   -9007199254740993.0,
+                                   1e16 - 2,
+                                   -1e16};
+    for (int i = 0; i < 2000; ++i) {
+        std::uint64_t pattern = bits();
+        double d;
+        std::memcpy(&d, &pattern, sizeof d);
+        samples.push_back(d);
+        samples.push_back(std::trunc(std::ldexp(static_cast<double>(pattern >> 11), -static_cast<int>(i % 60))));
+        // Decimal-looking numbers across the fixed-notation range and beyond.
+        samples.push_back(static_cast<double>(pattern % 1000000007) / std::pow(10.0, i % 24));
+        // Exact ties at the 17th digit, which round half to even.
+        samples.push_back(1234567890123456.0 + i + 0.5);
+        samples.push_back(8 + std::ldexp(static_cast<double>(i + 1), -16));
+    }
+    for (double d : samples) {
+        std::ostringstream stream;
+        stream.precision(kNumberDigits);
+        stream << d;
+        std::string text;
+        detail::append_number(text, d);
+        ASSERT_EQ(text, stream.str()) << std::hexfloat << d;
+    }
+}
+
+TEST(IndentedJson, RenderingLeavesTheDocumentWhole) {
+    Object o;
+    o.import("k", arr({num(1), obj({{"m", Value("v")}})}));
+    const std::string first = o.json();
+    EXPECT_EQ(o.json(), first);
+    EXPECT_EQ(o.size(), 1u);
+    EXPECT_EQ(o.kv_map().at("k")->get<Array>().size(), 2u);
+}
+
+// ---------------------------------------------------------------------------
+// Agreement with the copy-per-level rendering on generated documents
+
+namespace {
+
+// The layout as a copy-per-level rendering produces it: every value returns
+// its own text, and a container strips the comma after its last child.
+std::string remove_last_comma(std::string text) {
+    if (text.size() >= 3 && text[text.size() - 2] == ',') text[text.size() - 2] = ' ';
+    return text;
+}
+
+std::string reference_tag(std::size_t depth, const String* name, const Value& v) {
+    std::ostringstream s;
+    s << std::string(depth, '\t');
+    if (name) s << '"' << escape_string(*name, false) << "\": ";
+    if (v.is<Number>()) {
+        s.precision(16);
+        s << v.get<Number>();
+    } else if (v.is<String>()) {
+        s << '"' << escape_string(v.get<String>(), false) << '"';
+    } else if (v.is<Boolean>()) {
+        s << (v.get<Boolean>() ? "true" : "false");
+    } else if (v.is<Array>()) {
+        s << "[\n";
+        for (const Value* e : v.get<Array>().values()) s << reference_tag(depth + 1, nullptr, *e);
+        return remove_last_comma(s.str()) + std::string(depth, '\t') + "],\n";
+    } else if (v.is<Object>()) {
+        s << "{\n";
+        for (const auto& [key, member] : v.get<Object>().kv_map()) s << reference_tag(depth + 1, &key, *member);
+        return remove_last_comma(s.str()) + std::string(depth, '\t') + "},\n";
+    } else {
+        s << "null";
+    }
+    return s.str() + ",\n";
+}
+
+class DocumentGenerator {
+public:
+    explicit DocumentGenerator(unsigned seed) : random_(seed) {}
+
+    Value value(int depth) {
+        switch (pick(depth > 0 ? 7 : 5)) {
+            case 0:
+                return num(std::ldexp(static_cast<double>(pick(2000)) - 1000, pick(80) - 40));
+            case 1:
+                return Value(text());
+            case 2:
+                return Value(pick(2) == 1);
+            case 3:
+                return Value(Null());
+            case 4:
+                return num(static_cast<double>(pick(100000)));
+            case 5: {
+                Array a;
+                for (int n = pick(5); n > 0; --n) a.import(value(depth - 1));
+                return Value(a);
+            }
+            default: {
+                Object o;
+                for (int n = pick(5); n > 0; --n) o.import(text(), value(depth - 1));
+                return Value(o);
+            }
+        }
+    }
+
+private:
+    int pick(int bound) { return static_cast<int>(random_() % static_cast<unsigned>(bound)); }
+
+    String text() {
+        static const char kAlphabet[] = "ab/\"\\\n\x01\x1f\xc3\xa9 ";
+        String s;
+        for (int n = pick(6); n > 0; --n) s += kAlphabet[pick(sizeof kAlphabet - 1)];
+        return s;
+    }
+
+    std::mt19937 random_;
+};
+
+}  // namespace
+
+TEST(IndentedJson, AgreesWithCopyPerLevelRendering) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        DocumentGenerator generate(seed);
+        Object root;
+        root.import("root", generate.value(6));
+        SCOPED_TRACE(seed);
+        ASSERT_EQ(root.json(), remove_last_comma(reference_tag(0, nullptr, Value(root))));
+    }
+}
+
+TEST(IndentedJson, RendersDeepNesting) {
+    constexpr std::size_t kDepth = 3000;
+    Array root;
+    Array* level = &root;
+    for (std::size_t d = 1; d < kDepth; ++d) {
+        level->import(Value(Array()));
+        level = const_cast<Array*>(&level->values().back()->get<Array>());
+    }
+    const std::string text = root.json();
+    // Level d opens with d TABs and "[\n" and closes with d TABs and "],\n".
+    EXPECT_EQ(text.size(), kDepth * (kDepth - 1) + 5 * kDepth);
+    EXPECT_EQ(text.substr(0, 4), "[\n\t[");
+    EXPECT_EQ(text.substr(text.size() - 7), "\t] \n] \n");
+}
+
+// ---------------------------------------------------------------------------
+// reformat
+
+TEST(Reformat, TextAndStream) {
+    const struct {
+        const char* input;
+        const char* output;
+    } cases[] = {
+        {"  [1, 2]", "[\n\t1,\n\t2 \n] \n"},
+        {"[1] tail", "[\n\t1 \n] \n"},
+        {"\x01\n\t{\"b\": 'x', \"a\": [,]}", "{\n\t\"a\": [\n\t\tnull \n\t],\n\t\"b\": \"x\" \n} \n"},
+        {"", ""},
+        {" \n ", ""},
+        {"42", ""},
+        {"\"s\"", ""},
+        {"{", ""},
+        {"// c\n{}", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(reformat(String(c.input)), c.output);
+        std::istringstream in(c.input);
+        EXPECT_EQ(reformat(in), c.output);
+    }
+}
+
+TEST(Reformat, StreamStandsRightAfterTheDocument) {
+    std::istringstream in("  {\"k\": 1} tail");
+    EXPECT_EQ(reformat(in), "{\n\t\"k\": 1 \n} \n");
+    std::string rest;
+    std::getline(in, rest);
+    EXPECT_EQ(rest, " tail");
+}
+
+// ---------------------------------------------------------------------------
+// Round trip: reformat's output, parsed, is the document that its input
+// parses to, for input written with every leniency of the parser.
+
+namespace {
+
+bool same_document(const Value& a, const Value& b);
+
+bool same_members(const Object& a, const Object& b) {
+    if (a.size() != b.size()) return false;
+    auto other = b.kv_map().begin();
+    for (const auto& [key, value] : a.kv_map()) {
+        if (key != other->first || !same_document(*value, *other->second)) return false;
+        ++other;
+    }
+    return true;
+}
+
+bool same_elements(const Array& a, const Array& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!same_document(*a.values()[i], *b.values()[i])) return false;
+    return true;
+}
+
+bool same_document(const Value& a, const Value& b) {
+    if (a.is<Number>()) return b.is<Number>() && a.get<Number>() == b.get<Number>();
+    if (a.is<String>()) return b.is<String>() && a.get<String>() == b.get<String>();
+    if (a.is<Boolean>()) return b.is<Boolean>() && a.get<Boolean>() == b.get<Boolean>();
+    if (a.is<Null>()) return b.is<Null>();
+    if (a.is<Array>()) return b.is<Array>() && same_elements(a.get<Array>(), b.get<Array>());
+    if (a.is<Object>()) return b.is<Object>() && same_members(a.get<Object>(), b.get<Object>());
+    return false;
+}
+
+// JSON text in the parser's lenient dialect: both quote styles, escapes of
+// every kind, comments, trailing commas, empty values and repeated keys.
+// Numbers have at most 15 significant digits, which 16-digit output keeps.
+class LenientTextGenerator {
+public:
+    explicit LenientTextGenerator(unsigned seed) : random_(seed) {}
+
+    std::string document() { return pick(2) ? object(4) : array(4); }
+
+private:
+    std::string value(int depth) {
+        switch (pick(depth > 0 ? 8 : 6)) {
+            case 0:
+                return pick_of({"0", "-7", "42", "0.125", "-2.5e-3", "1E6", "123456789012345", "3.14159265358979",
+                                "1e-300", "-0"});
+            case 1:
+            case 2:
+                return string();
+            case 3:
+                return pick_of({"true", "false"});
+            case 4:
+                return "null";
+            case 5:
+                return gap() + string();
+            case 6:
+                return array(depth - 1);
+            default:
+                return object(depth - 1);
+        }
+    }
+
+    std::string array(int depth) {
+        std::string text = "[";
+        for (int n = pick(4); n > 0; --n) text += gap() + (pick(6) ? value(depth) : "") + gap() + ",";
+        if (pick(2) && text.back() == ',') text.pop_back();
+        return text + gap() + "]";
+    }
+
+    std::string object(int depth) {
+        std::string text = "{";
+        for (int n = pick(4); n > 0; --n) text += gap() + key() + gap() + ":" + gap() + value(depth) + gap() + ",";
+        if (pick(2) && text.back() == ',') text.pop_back();
+        return text + gap() + "}";
+    }
+
+    std::string key() { return pick(3) ? pick_of({"\"a\"", "\"b\"", "'c'", "\"\"", "\"a\\tb\""}) : string(); }
+
+    std::string string() {
+        static const char* const kPieces[] = {"x", "y z", "\\n", "\\\"", "\\\\", "\\/", "\\u00e9", "\\u0001",
+                                              "\xc3\xa9", "'", "\\t", "/"};
+        const bool apostrophes = pick(4) == 0;
+        std::string text = apostrophes ? "'" : "\"";
+        for (int n = pick(5); n > 0; --n) {
+            const std::string piece = kPieces[pick(sizeof kPieces / sizeof *kPieces)];
+            text += apostrophes && piece == "'" ? std::string("\\'") : piece;
+        }
+        return text + (apostrophes ? "'" : "\"");
+    }
+
+    std::string gap() { return pick_of({"", "", " ", "\n\t", " // note\n"}); }
+
+    std::string pick_of(std::initializer_list<const char*> choices) { return choices.begin()[pick(choices.size())]; }
+    int pick(std::size_t bound) { return static_cast<int>(random_() % bound); }
+
+    std::mt19937 random_;
+};
+
+}  // namespace
+
+TEST(Reformat, OutputParsesToTheSameDocumentAsTheInput) {
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        const std::string input = LenientTextGenerator(seed).document();
+        SCOPED_TRACE(input);
+        Value original;
+        ASSERT_TRUE(original.parse(input));
+        const std::string output = reformat(input);
+        Value reread;
+        ASSERT_TRUE(reread.parse(output)) << output;
+        EXPECT_TRUE(same_document(original, reread)) << output;
+    }
+}

@@ -1,0 +1,252 @@
+// zqjson: the JSON library from the shell. Checks documents, writes them
+// indented, or writes them on one line.
+//
+// Each input is read whole into memory once and parsed in place. When an
+// input is not accepted, one line on standard error says which and where
+// reading stopped, and nothing goes to standard output.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/Parser.h"
+
+namespace {
+
+using namespace zqjson;
+
+enum ExitStatus { kSuccess = 0, kNotAccepted = 1, kUsageError = 2 };
+
+constexpr const char* kProgram = "zqjson";
+constexpr const char* kStdinName = "<stdin>";
+constexpr std::size_t kReadChunk = 1 << 20;
+
+constexpr const char* kToolHelp =
+    "usage: zqjson COMMAND [FILE...]\n"
+    "\n"
+    "Commands:\n"
+    "  validate [FILE...]  check that each input opens with a JSON object or array\n"
+    "  reformat [FILE]     write the input as indented JSON, one TAB per level\n"
+    "  compact [FILE]      write the input as JSON on one line\n"
+    "\n"
+    "Reads standard input when no FILE is given. Text after the top-level\n"
+    "object or array is not examined. 'zqjson COMMAND --help' describes a command.\n"
+    "\n"
+    "Exit status: 0 success, 1 an input was not accepted, 2 usage error or an\n"
+    "input that cannot be read.\n";
+
+struct Input {
+    std::string name;
+    std::string text;
+};
+
+// A document as the opening of validate, reformat and xml reads it.
+struct Document {
+    Object object;
+    Array array;
+    std::size_t stopped = 0;  // before `opened`, whose reading sets it
+    detail::Opened opened;
+
+    explicit Document(std::string_view text) : opened(detail::open_document(text, object, array, &stopped)) {}
+    bool accepted() const { return opened != detail::Opened::Nothing; }
+};
+
+void report(const std::string& name, const std::string& problem) {
+    std::cerr << kProgram << ": " << name << ": " << problem << '\n';
+}
+
+// Reads to the end of `file`: a regular file in one read of its whole size,
+// anything else a chunk at a time.
+bool read_all(std::FILE* file, std::string& text) {
+    struct stat status;
+    std::size_t chunk = kReadChunk;
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
+        chunk = std::max(chunk, static_cast<std::size_t>(status.st_size) + 1);  // + 1: the end shows in this read
+    std::size_t size = 0;
+    for (;;) {
+        text.resize(size + chunk);
+        const std::size_t got = std::fread(&text[size], 1, chunk, file);
+        size += got;
+        if (got < chunk) break;
+    }
+    text.resize(size);
+    return !std::ferror(file);
+}
+
+// The whole input; on failure says why on standard error.
+bool read_input(const char* path, Input& input) {
+    input.name = path ? path : kStdinName;
+    std::FILE* file = path ? std::fopen(path, "rb") : stdin;
+    if (!file) {
+        report(input.name, std::string("cannot open: ") + std::strerror(errno));
+        return false;
+    }
+    const bool read = read_all(file, input.text);
+    const int error = errno;
+    if (path) std::fclose(file);
+    if (!read) report(input.name, std::string("cannot read: ") + std::strerror(error));
+    return read;
+}
+
+// "line L, column C" of a byte offset, both counted from 1, columns in bytes.
+std::string line_and_column(std::string_view text, std::size_t offset) {
+    const std::string_view before = text.substr(0, offset);
+    std::size_t line = 1;
+    for (char c : before) line += c == '\n';
+    const std::size_t last_break = before.rfind('\n');
+    const std::size_t line_start = last_break == std::string_view::npos ? 0 : last_break + 1;
+    std::string where = "line " + std::to_string(line) + ", column " + std::to_string(offset - line_start + 1);
+    if (offset >= text.size()) where += " (end of input)";
+    return where;
+}
+
+void report_not_accepted(const Input& input, const Document& document) {
+    report(input.name, "not accepted: reading stopped at " + line_and_column(input.text, document.stopped));
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+int validate_command(const std::vector<const char*>& files) {
+    int status = kSuccess;
+    for (const char* path : files) {
+        Input input;
+        if (!read_input(path, input)) {
+            status = kUsageError;
+            continue;
+        }
+        const Document document(input.text);
+        if (!document.accepted()) {
+            report_not_accepted(input, document);
+            if (status == kSuccess) status = kNotAccepted;
+        }
+    }
+    return status;
+}
+
+// Reads one input (a null path: standard input) and hands its document to
+// `write`.
+template <class Write>
+int write_command(const char* path, Write write) {
+    Input input;
+    if (!read_input(path, input)) return kUsageError;
+    const Document document(input.text);
+    if (!document.accepted()) {
+        report_not_accepted(input, document);
+        return kNotAccepted;
+    }
+    write(document);
+    std::cout.flush();
+    if (!std::cout) {
+        report("<stdout>", "cannot write");
+        return kUsageError;
+    }
+    return kSuccess;
+}
+
+int reformat_command(const std::vector<const char*>& files) {
+    return write_command(files[0], [](const Document& document) {
+        const std::string text =
+            document.opened == detail::Opened::Object ? document.object.json() : document.array.json();
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    });
+}
+
+int compact_command(const std::vector<const char*>& files) {
+    return write_command(files[0], [](const Document& document) {
+        // The precision of the indented form, so that compact loses nothing it keeps.
+        std::cout.precision(kNumberDigits);
+        if (document.opened == detail::Opened::Object)
+            std::cout << document.object << '\n';
+        else
+            std::cout << document.array << '\n';
+    });
+}
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<const char*>& files);
+    std::size_t most_files;
+    const char* help;
+};
+
+constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
+
+const Command kCommands[] = {
+    {"validate", validate_command, kAnyNumber,
+     "usage: zqjson validate [FILE...]\n"
+     "\n"
+     "Checks that each input, after leading bytes up to 0x20, opens with an object\n"
+     "or an array that the parser accepts. Writes nothing for accepted inputs and\n"
+     "one line on standard error for each input that is not accepted, with the\n"
+     "line and column where reading stopped. Reads standard input when no FILE is\n"
+     "given.\n"
+     "\n"
+     "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
+     "input that cannot be read.\n"},
+    {"reformat", reformat_command, 1,
+     "usage: zqjson reformat [FILE]\n"
+     "\n"
+     "Writes the object or array that the input opens with as indented JSON: one\n"
+     "value per line, one TAB per level, members in key order, numbers with 16\n"
+     "significant digits. Reads standard input when no FILE is given.\n"
+     "\n"
+     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
+     "error or input that cannot be read.\n"},
+    {"compact", compact_command, 1,
+     "usage: zqjson compact [FILE]\n"
+     "\n"
+     "Writes the object or array that the input opens with as JSON on one line,\n"
+     "members in key order, numbers with 16 significant digits. Reads standard\n"
+     "input when no FILE is given.\n"
+     "\n"
+     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
+     "error or input that cannot be read.\n"},
+};
+
+bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
+
+int usage_error(const std::string& problem) {
+    std::cerr << kProgram << ": " << problem << "\nTry 'zqjson --help'.\n";
+    return kUsageError;
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2) return usage_error("missing command");
+    const std::string_view name = argv[1];
+    if (is_help(name)) {
+        std::cout << kToolHelp;
+        return kSuccess;
+    }
+    for (const Command& command : kCommands) {
+        if (name != command.name) continue;
+        std::vector<const char*> files;
+        for (int i = 2; i < argc; ++i) {
+            const std::string_view argument = argv[i];
+            if (is_help(argument)) {
+                std::cout << command.help;
+                return kSuccess;
+            }
+            if (argument.size() > 1 && argument[0] == '-') return usage_error("unknown option '" + std::string(argument) + "'");
+            files.push_back(argv[i]);
+        }
+        if (files.size() > command.most_files) return usage_error(std::string(command.name) + " takes at most one FILE");
+        if (files.empty()) files.push_back(nullptr);  // standard input
+        return command.run(files);
+    }
+    return usage_error("unknown command '" + std::string(name) + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    return run(argc, argv);
+}
