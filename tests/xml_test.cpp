@@ -228,6 +228,12 @@ TEST(XmlDocument, RenderingLeavesTheDocumentWhole) {
     EXPECT_EQ(copy.xml(JXMLex, "", ""), first);
 }
 
+TEST(XmlDocument, WriteChoosesJsonOrXml) {
+    const Object o = object({{"a", array({Number(1), "x"})}, {"o", object({{"k", Null()}})}});
+    EXPECT_EQ(o.write(JSON), o.json());
+    for (const Format format : kDialects) EXPECT_EQ(o.write(format), o.xml(format, "", "")) << format;
+}
+
 TEST(XmlDocument, SharedDocumentRendersFromSeveralThreads) {
     const Object o = object({{"a", array({Number(1), "x<y", object({{"k", Null()}})})}});
     const std::string expected = o.xml(TaggedXML, "", "");
@@ -272,6 +278,7 @@ TEST(XmlDocumentDeathTest, FormatOutsideTheDialectsAborts) {
     EXPECT_DEATH(Object().xml(JSON, "", ""), report);
     EXPECT_DEATH(Array().xml(Format(5), "", ""), report);
     EXPECT_DEATH(xml("{}", JSON), report);
+    EXPECT_DEATH(Object().write(Format(5)), report);
     std::istringstream in("{}");
     EXPECT_DEATH(xml(in, Format(7)), report);
 }
