@@ -8,6 +8,7 @@
 // it a generated document stands in.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -63,60 +64,81 @@ Value generated_document() {
     return Value(Object("statuses", Value(records)));
 }
 
-Value load(const std::string& path) {
+void load(const std::string& path, Value& document) {
     std::ifstream in(path, std::ios::binary);
-    Value document;
     if (!in || !Value::parse(in, document) || !(document.is<Object>() || document.is<Array>())) {
-        std::cerr << "cannot read " << path << "\n";
-        std::exit(1);
+        std::cerr << "xml_bench: cannot read " << path << "\n";
+        std::exit(2);
     }
-    return document;
 }
 
-// Scaling: a chain of `depth` nested objects, each level holding `width`
-// string members besides the next level.
-Value chain(std::size_t depth, std::size_t width) {
-    Object level;
-    for (std::size_t d = depth; d > 0; --d) {
-        Object outer;
-        for (std::size_t i = 0; i < width; ++i)
-            outer.import("member" + std::to_string(i), Value("level " + std::to_string(d) + " text"));
-        if (d < depth) outer.import("deeper", Value(level));
-        level = outer;
+// ---------------------------------------------------------------------------
+// Depth scaling: documents of about the same size whose nesting reaches 1,
+// 10, 100 or 1,000 levels. The bulk is a fixed run of scalars in the root
+// array; beside it a chain of nested arrays reaches the depth, each level
+// holding one number. A rendering that copied a subtree's text once per level
+// would pay the chain's text about depth times over.
+
+constexpr int kBulkScalars = 100'000;
+
+Value bulk_scalar(int i) {
+    switch (i % 5) {
+        case 0:
+            return Value(Number(i));
+        case 1:
+            return Value(Number(i) / 7);
+        case 2:
+            return Value("scalar <" + std::to_string(i) + "> of the bulk");
+        case 3:
+            return Value(i % 2 == 0);
+        default:
+            return Value(Null());
     }
-    return Value(level);
 }
 
-// Widens the chain until its rendering is about `bytes` long.
-Value chain_of_size(std::size_t depth, std::size_t bytes, Format format) {
-    const std::size_t probe_width = 4;
-    const std::size_t probe_bytes = render(chain(depth, probe_width), format).size();
-    const std::size_t width = std::max<std::size_t>(1, probe_width * bytes / probe_bytes);
-    return chain(depth, width);
+// Built from the top down, so each level is copied into its parent while it
+// is still empty.
+Value deep_document(int depth) {
+    Array root;
+    for (int i = 0; i < kBulkScalars; ++i) root.import(bulk_scalar(i));
+    Array* level = &root;
+    for (int d = 2; d <= depth; ++d) {
+        level->import(Value(Array()));
+        level = const_cast<Array*>(&level->values().back()->get<Array>());
+        level->import(Value(Number(d)));
+    }
+    return Value(root);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    // Every document is in place before any benchmark runs, none copied after.
     std::vector<std::pair<std::string, Value>> documents;
+    documents.reserve(std::size(kCorpus));
     if (argc > 1) {
-        for (const char* name : kCorpus) documents.emplace_back(name, load(std::string(argv[1]) + "/" + name));
+        for (const char* name : kCorpus) {
+            documents.emplace_back(name, Value());
+            load(std::string(argv[1]) + "/" + name, documents.back().second);
+        }
     } else {
         documents.emplace_back("generated", generated_document());
     }
     for (const auto& [name, document] : documents)
         for (const auto& [rendering, format] : kRenderings)
             benchmark::RegisterBenchmark((rendering + std::string("/") + name).c_str(), bench_rendering,
-                                         std::cref(document), format);
+                                         std::cref(document), format)
+                ->Unit(benchmark::kMillisecond);
 
-    constexpr std::size_t kScalingBytes = 1 << 20;
-    std::vector<Value> chains;
-    chains.reserve(4);
-    for (const std::size_t depth : {1, 10, 100, 1000}) {
-        chains.push_back(chain_of_size(depth, kScalingBytes, TaggedXML));
+    const int depths[] = {1, 10, 100, 1000};
+    std::vector<Value> deep;
+    deep.reserve(std::size(depths));
+    for (const int depth : depths) {
+        deep.push_back(deep_document(depth));
         benchmark::RegisterBenchmark(("tagged_depth/" + std::to_string(depth)).c_str(), bench_rendering,
-                                     std::cref(chains.back()), TaggedXML);
+                                     std::cref(deep.back()), TaggedXML)
+            ->Unit(benchmark::kMillisecond);
     }
 
     benchmark::RunSpecifiedBenchmarks();

@@ -5,9 +5,14 @@
 // allows: names made from keys never start with a digit, unnamed array
 // wrappers are "JsonArray", and keys and texts inside attribute values have
 // their "&", "<" and '"' made safe.
+#include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../ZQJson.h"
@@ -88,6 +93,58 @@ std::string_view json_type_attribute(Code code) {
 }
 
 // ---------------------------------------------------------------------------
+// The output text, written through a raw cursor: an element is a dozen small
+// pieces, and checking room once per piece is much cheaper than the string's
+// general append. The storage grows with realloc, which moves large blocks
+// by remapping pages instead of copying them; the text is copied out once.
+
+class Out {
+public:
+    Out() = default;
+    Out(Out&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)),
+          scratch_(std::move(other.scratch_)) {}
+    Out& operator=(Out&&) = delete;
+    ~Out() { std::free(data_); }
+
+    void append(char c) { *claim(1) = c, ++size_; }
+    void append(std::string_view text) { std::memcpy(claim(text.size()), text.data(), text.size()), size_ += text.size(); }
+    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
+
+    // Room for `count` more bytes, to be taken with `advance`.
+    char* claim(std::size_t count) {
+        if (capacity_ - size_ < count) grow(count);
+        return data_ + size_;
+    }
+    void advance(std::size_t count) { size_ += count; }
+
+    std::string_view view() const { return {data_, size_}; }
+    std::string text() const { return std::string(view()); }
+    void clear() { size_ = 0; }
+
+    // Reused for the JSON escaping of attribute values.
+    std::string& scratch() { return scratch_; }
+
+private:
+    void grow(std::size_t count) {
+        const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
+        char* data = static_cast<char*>(std::realloc(data_, capacity));
+        if (!data) throw std::bad_alloc();
+        data_ = data;
+        capacity_ = capacity;
+    }
+
+    static constexpr std::size_t kFirstCapacity = 4096;
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    std::string scratch_;
+};
+
+// ---------------------------------------------------------------------------
 // Translation tables, each built once on first use; the language makes that
 // safe under concurrent first calls.
 
@@ -115,41 +172,47 @@ const std::array<std::string, 256>& text_table() {
     return map;
 }
 
-void append_name_escaped(std::string& out, std::string_view name) {
+void append_name_escaped(Out& out, std::string_view name) {
     const auto& table = name_table();
-    const std::size_t start = out.size();
-    out.resize(start + name.size());
-    char* p = &out[start];
+    char* p = out.claim(name.size());
     for (const char c : name) *p++ = table[static_cast<unsigned char>(c)];
+    out.advance(name.size());
 }
 
+constexpr std::array<bool, 256> kIsMarkup = [] {
+    std::array<bool, 256> flags{};
+    flags['<'] = flags['>'] = flags['&'] = true;
+    return flags;
+}();
+
 // Unescaped runs go in bulk: most text has nothing to escape.
-void append_text_escaped(std::string& out, std::string_view text) {
+void append_text_escaped(Out& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
     for (const char* p = run; p != end; ++p) {
-        const std::string& replacement = table[static_cast<unsigned char>(*p)];
-        if (replacement.size() == 1) continue;
-        out.append(run, static_cast<std::size_t>(p - run));
-        out += replacement;
+        if (!kIsMarkup[static_cast<unsigned char>(*p)]) continue;
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        out.append(table[static_cast<unsigned char>(*p)]);
         run = p + 1;
     }
-    out.append(run, static_cast<std::size_t>(end - run));
+    out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
 
 bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A name made from a key through the name table; XML names cannot start
 // with a digit.
-void append_xml_name(std::string& out, std::string_view key) {
-    if (!key.empty() && is_ascii_digit(key.front())) out += '_';
+void append_xml_name(Out& out, std::string_view key) {
+    if (!key.empty() && is_ascii_digit(key.front())) out.append('_');
     append_name_escaped(out, key);
 }
 
 // ---------------------------------------------------------------------------
-// Attribute values: JSON escaping, then what would end the value or start
-// markup takes an XML form.
+// Attribute values: the JSON escaping, then what would end the value or start
+// markup takes an XML form. The JSON escaping makes no "&" or "<" of its own,
+// and writes a double quote as a backslash and a quote, so the quote's entity
+// follows that backslash.
 
 bool is_key_special(char c) { return c == '&' || c == '<' || c == '"'; }
 
@@ -163,21 +226,34 @@ std::string_view attribute_form(char c) {
         case '<':
             return "&lt;";
         default:
-            return "\\&quot;";  // the JSON escape of '"', its quote made safe
+            return "&quot;";
     }
 }
 
+// The bytes that the JSON escaping rewrites.
+bool is_json_escaped(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
+}
+
 template <bool (*is_special)(char)>
-void append_attribute_value(std::string& out, std::string_view text) {
-    const char* run = text.data();
-    const char* const end = run + text.size();
+void append_attribute_value(Out& out, std::string_view text) {
+    // Most keys and values need neither escaping: they go straight in.
+    if (std::none_of(text.begin(), text.end(), [](char c) { return is_json_escaped(c) || is_special(c); })) {
+        out.append(text);
+        return;
+    }
+    std::string& escaped = out.scratch();
+    escaped.clear();
+    detail::append_escaped(escaped, text);
+    const char* run = escaped.data();
+    const char* const end = run + escaped.size();
     for (const char* p = run; p != end; ++p) {
         if (!is_special(*p)) continue;
-        detail::append_escaped(out, std::string_view(run, static_cast<std::size_t>(p - run)));
-        out += attribute_form(*p);
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        out.append(attribute_form(*p));
         run = p + 1;
     }
-    detail::append_escaped(out, std::string_view(run, static_cast<std::size_t>(end - run)));
+    out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
 
 // ---------------------------------------------------------------------------
@@ -243,11 +319,11 @@ char32_t take_utf8(std::string_view& text) {
 }
 
 // An array's wrapper elements carry its key unchanged when XML allows that.
-void append_wrapper_name(std::string& out, std::string_view key) {
+void append_wrapper_name(Out& out, std::string_view key) {
     if (key.empty())
-        out += kUnnamedArray;
+        out.append(kUnnamedArray);
     else if (is_xml_name(key))
-        out += key;
+        out.append(key);
     else
         append_xml_name(out, key);
 }
@@ -255,64 +331,64 @@ void append_wrapper_name(std::string& out, std::string_view key) {
 // ---------------------------------------------------------------------------
 // Tags
 
-void append_element_name(std::string& out, const Dialect& dialect, std::string_view key) {
+void append_element_name(Out& out, const Dialect& dialect, std::string_view key) {
     if (!dialect.element.empty())
-        out += dialect.element;
+        out.append(dialect.element);
     else if (key.empty())
-        out += kUnnamedItem;
+        out.append(kUnnamedItem);
     else
         append_xml_name(out, key);
 }
 
-void append_typing(std::string& out, const Dialect& dialect, Code code, std::string_view key) {
+void append_typing(Out& out, const Dialect& dialect, Code code, std::string_view key) {
     switch (dialect.typing) {
         case Typing::None:
             return;
         case Typing::Son:
-            out += " son=\"";
-            out += static_cast<char>(code);
+            out.append(" son=\"");
+            out.append(static_cast<char>(code));
             if (!key.empty()) {
-                out += ':';
+                out.append(':');
                 append_attribute_value<is_key_special>(out, key);
             }
-            out += '"';
+            out.append('"');
             return;
         case Typing::JsonType:
-            out += json_type_attribute(code);
+            out.append(json_type_attribute(code));
             return;
     }
 }
 
-void append_value_attribute(std::string& out, std::string_view key, std::string_view text) {
-    out += ' ';
-    if (key == kReservedAttribute) out += '_';
+void append_value_attribute(Out& out, std::string_view key, std::string_view text) {
+    out.append(' ');
+    if (key == kReservedAttribute) out.append('_');
     append_xml_name(out, key);
-    out += "=\"";
+    out.append("=\"");
     append_attribute_value<is_text_special>(out, text);
-    out += '"';
+    out.append('"');
 }
 
-void append_open_tag(std::string& out, const Dialect& dialect, Code code, std::string_view key,
-                     std::string_view attr, std::string_view text) {
-    out += '<';
+void append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_view key, std::string_view attr,
+                     std::string_view text) {
+    out.append('<');
     append_element_name(out, dialect, key);
     append_typing(out, dialect, code, key);
     if (!key.empty()) {
         if (dialect.name_attribute) {
-            out += " name=\"";
+            out.append(" name=\"");
             append_attribute_value<is_key_special>(out, key);
-            out += '"';
+            out.append('"');
         }
         if (dialect.value_attribute) append_value_attribute(out, key, text);
     }
-    out += attr;
-    out += '>';
+    out.append(attr);
+    out.append('>');
 }
 
-void append_close_tag(std::string& out, const Dialect& dialect, std::string_view key) {
-    out += "</";
+void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
+    out.append("</");
     append_element_name(out, dialect, key);
-    out += '>';
+    out.append('>');
 }
 
 // ---------------------------------------------------------------------------
@@ -323,11 +399,11 @@ void append_close_tag(std::string& out, const Dialect& dialect, std::string_view
 
 class Walker {
 public:
-    Walker(std::string& out, const Dialect& dialect) : out_(out), dialect_(dialect) {}
+    Walker(Out& out, const Dialect& dialect) : out_(out), dialect_(dialect) {}
 
     void render(const Value& root) {
         visit(root, 0, {});
-        while (!open_.empty()) step();
+        while (open_ > 0) step();
     }
 
 private:
@@ -337,7 +413,8 @@ private:
         bool is_array;
         Object::Map::const_iterator next_member, end_member;
         Array::Elements::const_iterator next_element, end_element;
-        std::string wrapper;
+        Out wrapper_start;  // "<name>\n"
+        Out wrapper_end;    // "</name>\n"
         bool in_wrapper;
     };
 
@@ -362,9 +439,9 @@ private:
                 array(content_of(Access::array(v)), key, depth);
                 return;
             default:  // null, and a Value that holds nothing
-                indent(depth);
+                out_.append_repeated(depth, '\t');
                 append_open_tag(out_, dialect_, Code::Null, key, " /", {});
-                out_ += '\n';
+                out_.append('\n');
                 return;
         }
     }
@@ -375,21 +452,19 @@ private:
         return content ? *content : detail::empty_content<T>();
     }
 
-    void indent(std::size_t depth) { out_.append(depth, '\t'); }
-
     void open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
-        indent(depth);
+        out_.append_repeated(depth, '\t');
         append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
     }
 
     void close(std::string_view key) {
         append_close_tag(out_, dialect_, key);
-        out_ += '\n';
+        out_.append('\n');
     }
 
     void scalar(Code code, std::string_view key, std::string_view content, std::size_t depth) {
         open(code, key, content, depth);
-        out_ += content;
+        out_.append(content);
         close(key);
     }
 
@@ -398,7 +473,7 @@ private:
         if (dialect_.value_attribute) {
             text_.clear();
             append_text_escaped(text_, s);
-            scalar(Code::String, name, text_, depth);
+            scalar(Code::String, name, text_.view(), depth);
             return;
         }
         open(Code::String, name, {}, depth);
@@ -409,23 +484,44 @@ private:
     void object(const Object& o, std::string_view key, std::size_t depth) {
         if (!key.empty()) {
             open(Code::Object, key, {}, depth);
-            out_ += '\n';
+            out_.append('\n');
         }
-        Container c{depth, key, false, o.kv_map().begin(), o.kv_map().end(), {}, {}, {}, false};
-        open_.push_back(std::move(c));
+        Container& c = push(depth, key, false);
+        c.next_member = o.kv_map().begin();
+        c.end_member = o.kv_map().end();
     }
 
     void array(const Array& a, std::string_view key, std::size_t depth) {
         if (a.empty()) return;
-        Container c{depth, key, true, {}, {}, a.values().begin(), a.values().end(), {}, false};
-        append_wrapper_name(c.wrapper, key);
-        open_.push_back(std::move(c));
+        Container& c = push(depth, key, true);
+        c.next_element = a.values().begin();
+        c.end_element = a.values().end();
+        c.wrapper_start.clear();
+        c.wrapper_start.append('<');
+        append_wrapper_name(c.wrapper_start, key);
+        c.wrapper_start.append(">\n");
+        c.wrapper_end.clear();
+        c.wrapper_end.append("</");
+        append_wrapper_name(c.wrapper_end, key);
+        c.wrapper_end.append(">\n");
+        c.in_wrapper = false;
+    }
+
+    // Frames stay allocated once used, so their wrapper tags keep their
+    // storage from one array to the next.
+    Container& push(std::size_t depth, std::string_view key, bool is_array) {
+        if (open_ == frames_.size()) frames_.emplace_back();
+        Container& c = frames_[open_++];
+        c.depth = depth;
+        c.key = key;
+        c.is_array = is_array;
+        return c;
     }
 
     // Renders the next member or element of the innermost open container,
     // or closes it.
     void step() {
-        Container& c = open_.back();
+        Container& c = frames_[open_ - 1];
         if (c.is_array)
             step_array(c);
         else
@@ -435,43 +531,40 @@ private:
     void step_object(Container& c) {
         if (c.next_member == c.end_member) {
             if (!c.key.empty()) {
-                indent(c.depth);
+                out_.append_repeated(c.depth, '\t');
                 close(c.key);
             }
-            open_.pop_back();
+            --open_;
             return;
         }
         const auto& [key, value] = *c.next_member++;
-        visit(*value, c.depth + 1, key);  // may grow the stack: `c` is not used after
+        visit(*value, c.depth + 1, key);  // may move the frames: `c` is not used after
     }
 
     void step_array(Container& c) {
         if (c.in_wrapper) {
-            out_ += '\n';
-            indent(c.depth);
-            out_ += "</";
-            out_ += c.wrapper;
-            out_ += ">\n";
+            out_.append('\n');
+            out_.append_repeated(c.depth, '\t');
+            out_.append(c.wrapper_end.view());
             c.in_wrapper = false;
         }
         if (c.next_element == c.end_element) {
-            open_.pop_back();
+            --open_;
             return;
         }
-        indent(c.depth);
-        out_ += '<';
-        out_ += c.wrapper;
-        out_ += ">\n";
+        out_.append_repeated(c.depth, '\t');
+        out_.append(c.wrapper_start.view());
         c.in_wrapper = true;
         const Value& element = **c.next_element++;
-        visit(element, c.depth + 1, {});  // may grow the stack: `c` is not used after
+        visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
     }
 
-    std::string& out_;
+    Out& out_;
     const Dialect& dialect_;
-    std::vector<Container> open_;
-    std::string number_;  // scratch for a number's text
-    std::string text_;    // scratch for escaped content that is written twice
+    std::vector<Container> frames_;
+    std::size_t open_ = 0;  // frames in use
+    std::string number_;    // scratch for a number's text
+    Out text_;              // scratch for escaped content that is written twice
 };
 
 void require_xml_format(Format format) {
@@ -483,9 +576,10 @@ void require_xml_format(Format format) {
 
 std::string render(Format format, const String& header, const Value& root) {
     require_xml_format(format);
-    std::string out(header.empty() ? kDefaultHeader : std::string_view(header));
+    Out out;
+    out.append(header.empty() ? kDefaultHeader : std::string_view(header));
     Walker(out, *dialect_of(format)).render(root);
-    return out;
+    return out.text();
 }
 
 // What `xml` gives for the outcome of opening its input: text that opened
@@ -508,34 +602,32 @@ std::string render_opened(detail::Opened opened, const Object& object, const Arr
 // Internal interface
 
 std::string escape_attrib(const std::string& name) {
-    std::string out;
-    out.reserve(name.size());
+    Out out;
     append_name_escaped(out, name);
-    return out;
+    return out.text();
 }
 
 std::string escape_tag(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
+    Out out;
     append_text_escaped(out, text);
-    return out;
+    return out.text();
 }
 
 std::string open_tag(Format format, Code code, const std::string& name, const std::string& attr,
                      const std::string& text) {
     const Dialect* dialect = dialect_of(format);
     if (!dialect) return {};
-    std::string out;
+    Out out;
     append_open_tag(out, *dialect, code, name, attr, text);
-    return out;
+    return out.text();
 }
 
 std::string close_tag(Format format, const std::string& name) {
     const Dialect* dialect = dialect_of(format);
     if (!dialect) return {};
-    std::string out;
+    Out out;
     append_close_tag(out, *dialect, name);
-    return out;
+    return out.text();
 }
 
 bool is_xml_name(std::string_view name) {
