@@ -7,6 +7,7 @@
 // their "&", "<" and '"' made safe.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -185,13 +186,32 @@ constexpr std::array<bool, 256> kIsMarkup = [] {
     return flags;
 }();
 
-// Unescaped runs go in bulk: most text has nothing to escape.
+// Whether any of the eight bytes in `word` is markup; the byte order does
+// not matter.
+bool any_markup(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = kOnes * 0x80;
+    const auto any_zero = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
+    return (any_zero(word ^ (kOnes * '<')) | any_zero(word ^ (kOnes * '>')) | any_zero(word ^ (kOnes * '&'))) != 0;
+}
+
+// The first markup byte from `p` on, or `end`. Eight bytes at a time while
+// there is none, since most text has none at all.
+const char* next_markup(const char* p, const char* end) {
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, sizeof word);
+        if (any_markup(word)) break;
+    }
+    while (p != end && !kIsMarkup[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+}
+
+// Unescaped runs go in bulk.
 void append_text_escaped(Out& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = run; p != end; ++p) {
-        if (!kIsMarkup[static_cast<unsigned char>(*p)]) continue;
+    for (const char* p = next_markup(run, end); p != end; p = next_markup(run, end)) {
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
         out.append(table[static_cast<unsigned char>(*p)]);
         run = p + 1;
@@ -381,7 +401,7 @@ void append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_vi
         }
         if (dialect.value_attribute) append_value_attribute(out, key, text);
     }
-    out.append(attr);
+    if (!attr.empty()) out.append(attr);
     out.append('>');
 }
 
