@@ -433,8 +433,8 @@ private:
         bool is_array;
         Object::Map::const_iterator next_member, end_member;
         Array::Elements::const_iterator next_element, end_element;
-        Out wrapper_start;  // "<name>\n"
-        Out wrapper_end;    // "</name>\n"
+        std::string wrapper_start;  // "<name>\n"
+        std::string wrapper_end;    // "</name>\n"
         bool in_wrapper;
     };
 
@@ -516,14 +516,10 @@ private:
         Container& c = push(depth, key, true);
         c.next_element = a.values().begin();
         c.end_element = a.values().end();
-        c.wrapper_start.clear();
-        c.wrapper_start.append('<');
-        append_wrapper_name(c.wrapper_start, key);
-        c.wrapper_start.append(">\n");
-        c.wrapper_end.clear();
-        c.wrapper_end.append("</");
-        append_wrapper_name(c.wrapper_end, key);
-        c.wrapper_end.append(">\n");
+        name_.clear();
+        append_wrapper_name(name_, key);
+        c.wrapper_start.assign("<").append(name_.view()).append(">\n");
+        c.wrapper_end.assign("</").append(name_.view()).append(">\n");
         c.in_wrapper = false;
     }
 
@@ -565,7 +561,7 @@ private:
         if (c.in_wrapper) {
             out_.append('\n');
             out_.append_repeated(c.depth, '\t');
-            out_.append(c.wrapper_end.view());
+            out_.append(c.wrapper_end);
             c.in_wrapper = false;
         }
         if (c.next_element == c.end_element) {
@@ -573,7 +569,7 @@ private:
             return;
         }
         out_.append_repeated(c.depth, '\t');
-        out_.append(c.wrapper_start.view());
+        out_.append(c.wrapper_start);
         c.in_wrapper = true;
         const Value& element = **c.next_element++;
         visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
@@ -585,6 +581,7 @@ private:
     std::size_t open_ = 0;  // frames in use
     std::string number_;    // scratch for a number's text
     Out text_;              // scratch for escaped content that is written twice
+    Out name_;              // scratch for a wrapper's name
 };
 
 void require_xml_format(Format format) {
