@@ -16,7 +16,12 @@ struct ToolRun {
     std::string err;
 };
 
-std::string path_in_temp(const std::string& name) { return testing::TempDir() + "zqjson_tool_test_" + name; }
+// Named after the running test too: ctest runs the tests of this file as
+// separate processes at once, and they must not share files.
+std::string path_in_temp(const std::string& name) {
+    return testing::TempDir() + "zqjson_tool_test_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + name;
+}
 
 std::string write_file(const std::string& name, const std::string& content) {
     const std::string path = path_in_temp(name);

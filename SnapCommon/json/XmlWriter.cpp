@@ -13,7 +13,6 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "../ZQJson.h"
@@ -101,17 +100,16 @@ std::string_view json_type_attribute(Code code) {
 
 class Out {
 public:
-    Out() = default;
-    Out(Out&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)),
-          size_(std::exchange(other.size_, 0)),
-          capacity_(std::exchange(other.capacity_, 0)),
-          scratch_(std::move(other.scratch_)) {}
-    Out& operator=(Out&&) = delete;
+    Out() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
+    Out(const Out&) = delete;
+    Out& operator=(const Out&) = delete;
     ~Out() { std::free(data_); }
 
     void append(char c) { *claim(1) = c, ++size_; }
-    void append(std::string_view text) { std::memcpy(claim(text.size()), text.data(), text.size()), size_ += text.size(); }
+    void append(std::string_view text) {
+        if (text.empty()) return;  // an empty view may have no storage at all
+        std::memcpy(claim(text.size()), text.data(), text.size()), size_ += text.size();
+    }
     void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
 
     // Room for `count` more bytes, to be taken with `advance`.
