@@ -289,6 +289,29 @@ TEST(Parser, FailedValueKeepsItsKindReleased) {
     EXPECT_TRUE(a.empty());
 }
 
+// The text entry points read in place, so the text may be part of the very
+// document being replaced.
+TEST(Parser, TextMayLieInsideTheTarget) {
+    Value v(String("[\"a\", {\"k\": 1}]"));
+    EXPECT_TRUE(v.parse(v.get<String>()));
+    EXPECT_EQ(describe(v), "[\"a\",{\"k\":1,},]");
+
+    Object o;
+    o.import("text", Value(String("{\"text\": \"again\", \"n\": 2}")));
+    EXPECT_TRUE(o.parse(o.kv_map().at("text")->get<String>()));
+    EXPECT_EQ(describe(o), "{\"n\":2,\"text\":\"again\",}");
+
+    Array a;
+    a.import(Value(String("[1, 2")));
+    EXPECT_FALSE(a.parse(a.values()[0]->get<String>()));
+    EXPECT_EQ(describe(a), "[1,2,]");
+
+    Value s(String("'unterminated"));
+    EXPECT_FALSE(s.parse(s.get<String>()));
+    EXPECT_TRUE(s.is<String>());
+    EXPECT_TRUE(s.empty());
+}
+
 TEST(Parser, FailedContainerKeepsWhatItRead) {
     Array a;
     a.import(Value(String("old")));

@@ -103,13 +103,31 @@ public:
     // them to `out` in one piece.
     // (The loops below work on local copies of the pointers: a char read may
     // alias them, and the compiler would otherwise reload them at each step.)
+    // Eight bytes at a time while none of them is `delim` or a backslash.
     void append_plain(String& out, char delim) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+        const std::uint64_t delims = kOnes * static_cast<unsigned char>(delim);
+        const std::uint64_t backslashes = kOnes * static_cast<unsigned char>('\\');
+        auto has_zero_byte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
         const char* const run = p_;
         const char* const end = end_;
         const char* p = run;
+        for (std::uint64_t eight; end - p >= 8; p += 8) {
+            std::memcpy(&eight, p, 8);
+            if (has_zero_byte(eight ^ delims) || has_zero_byte(eight ^ backslashes)) break;
+        }
         while (p != end && *p != delim && *p != '\\') ++p;
         out.append(run, static_cast<std::size_t>(p - run));
         p_ = p;
+    }
+    // Takes `pattern` when the text goes on with exactly it.
+    bool take_literal(std::string_view pattern) {
+        if (static_cast<std::size_t>(end_ - p_) < pattern.size() ||
+            std::memcmp(p_, pattern.data(), pattern.size()) != 0)
+            return false;
+        p_ += pattern.size();
+        return true;
     }
     // Skips the bytes up to the next line break or the end.
     void skip_line() {
@@ -232,6 +250,8 @@ public:
         return tells_ == Tells::Yes;
     }
 
+    // A stream cannot look that far ahead.
+    static bool take_literal(std::string_view) { return false; }
     void append_plain(String& out, char delim) {
         int c = sb_->sgetc();
         while (c != kEnd && c != to_int(delim) && c != '\\') {
@@ -336,11 +356,7 @@ public:
     // `in >> value` for a Number, after white space was skipped.
     void extract(Number& value) {
         if (!sentry() || buf_.extract_in_locale(state_, value)) return;
-        double plain;
-        if (buf_.take_plain_number(plain, state_)) {
-            value = plain;
-            return;
-        }
+        if (take_plain_number(value)) return;
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
         double converted = 0;
@@ -351,6 +367,14 @@ public:
 
     // Fast paths for the readers. Each is what the loop of stream operations
     // it replaces does on a good stream, without the per-character checks.
+
+    // The extraction of a plain number, where the buffer can tell one.
+    bool take_plain_number(Number& value) {
+        double plain;
+        if (!buf_.take_plain_number(plain, state_)) return false;
+        value = plain;
+        return true;
+    }
 
     // White space skipped as `ws` skips it, stopping short of the end, where
     // `ws` would set eofbit: the next operation sees the end itself.
@@ -373,6 +397,9 @@ public:
         state_ = buf_.reports_position() ? std::ios_base::goodbit : std::ios_base::failbit;
     }
     void append_plain(String& out, char delim) { buf_.append_plain(out, delim); }
+    // Every character of a literal read in turn, where the buffer can look
+    // ahead and the literal is all there.
+    bool take_literal(std::string_view pattern) { return buf_.take_literal(pattern); }
     void skip_line() { buf_.skip_line(); }
     bool convert_hex(std::string_view text, long& value) const { return buf_.convert_hex(text, value); }
     // The read position, for the callers of a text cursor.

@@ -23,6 +23,24 @@ struct ModelAccess {
         v.install(KindOf<T>::kind, content);
     }
 
+    // `to` releases its content and takes what `from` holds, with its kind;
+    // when `from` holds nothing, `to` keeps its kind, released. `from` is
+    // left invalid.
+    static void take_over(Value& to, Value& from) {
+        to.reset();
+        if (from.type_ == InvalidType) return;
+        to.type_ = from.type_;
+        switch (from.type_) {
+            case NumberType: to.number_ = from.number_; break;
+            case BooleanType: to.boolean_ = from.boolean_; break;
+            case StringType: to.string_ = from.string_; break;
+            case ArrayType: to.array_ = from.array_; break;
+            case ObjectType: to.object_ = from.object_; break;
+            default: break;
+        }
+        from.type_ = InvalidType;
+    }
+
     static Object::Map& entries(Object& o) { return o.entries_; }
     static Array::Elements& elements(Array& a) { return a.elements_; }
 

@@ -245,6 +245,14 @@ bool Reader<In>::match(const char* pattern) {
 
 template <class In>
 bool Reader<In>::match_slowly(const char* pattern) {
+    if (in_.good() && in_.take_literal(pattern)) return true;
+    return match_sequence(pattern);
+}
+
+// The full sequence of stream operations.
+template <class In>
+bool Reader<In>::match_sequence(const char* pattern) {
+
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {
@@ -391,6 +399,7 @@ bool Reader<In>::number(Number& value) {
             in_.restore_after_empty_number();
             return false;
         }
+        if (c != kEnd && in_.take_plain_number(value)) return true;
     }
     return number_slowly(value);
 }
@@ -643,8 +652,14 @@ bool Value::parse(std::istream& in, Value& target) {
     return read_stream(in, [&](auto& reader) { return reader.value(target, 0); });
 }
 bool Value::parse(std::istream& in) { return parse(in, *this); }
+// The text is read in place and may lie inside the target (a string value of
+// it, say): the reader fills a staged document, and the target's old content
+// is released only once the text has been read.
 bool Value::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.value(*this, 0); });
+    Value staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.value(staged, 0); });
+    detail::ModelAccess::take_over(*this, staged);
+    return ok;
 }
 
 bool Object::parse(std::istream& in, Object& target) {
@@ -652,7 +667,11 @@ bool Object::parse(std::istream& in, Object& target) {
 }
 bool Object::parse(std::istream& in) { return parse(in, *this); }
 bool Object::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.object(*this, 1); });
+    Object staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.object(staged, 1); });
+    reset();
+    entries_.swap(staged.entries_);
+    return ok;
 }
 
 bool Array::parse(std::istream& in, Array& target) {
@@ -660,7 +679,11 @@ bool Array::parse(std::istream& in, Array& target) {
 }
 bool Array::parse(std::istream& in) { return parse(in, *this); }
 bool Array::parse(const String& text) {
-    return read_text(text, [&](auto& reader) { return reader.array(*this, 1); });
+    Array staged;
+    const bool ok = read_text(text, [&](auto& reader) { return reader.array(staged, 1); });
+    reset();
+    elements_.swap(staged.elements_);
+    return ok;
 }
 
 bool parse_value(std::istream& in, Value& target) { return target.parse(in); }

@@ -20,7 +20,8 @@ namespace zqjson::detail {
 enum class Opened { Nothing, Object, Array };
 Opened open_document(std::istream& in, Object& object, Array& array);
 // Reads the text in place, with the result an input string stream over it
-// gives; `stopped`, when given, receives where reading stopped.
+// gives; `stopped`, when given, receives where reading stopped. The text must
+// not lie inside `object` or `array`.
 Opened open_document(std::string_view text, Object& object, Array& array,
                      std::size_t* stopped = nullptr);
 
@@ -54,6 +55,7 @@ private:
 
     // The full sequences of stream operations, behind the fast paths.
     bool match_slowly(const char* pattern);
+    bool match_sequence(const char* pattern);
     bool number_slowly(Number& value);
     void unicode_escape(String& value, unsigned& high);
     bool too_deep(std::size_t depth);
