@@ -119,6 +119,17 @@ public:
     }
     void advance(std::size_t count) { size_ += count; }
 
+    // Where a piece of the text lies, so that it can be written again.
+    struct Span {
+        std::size_t offset, size;
+    };
+    std::size_t size() const { return size_; }
+    Span since(std::size_t offset) const { return {offset, size_ - offset}; }
+    void append_again(Span piece) {
+        char* to = claim(piece.size);  // may move the text: the source is found after
+        std::memcpy(to, data_ + piece.offset, piece.size), size_ += piece.size;
+    }
+
     std::string_view view() const { return {data_, size_}; }
     std::string text() const { return std::string(view()); }
     void clear() { size_ = 0; }
@@ -349,13 +360,16 @@ void append_wrapper_name(Out& out, std::string_view key) {
 // ---------------------------------------------------------------------------
 // Tags
 
-void append_element_name(Out& out, const Dialect& dialect, std::string_view key) {
+// Returns where the name lies, for the end tag to repeat.
+Out::Span append_element_name(Out& out, const Dialect& dialect, std::string_view key) {
+    const std::size_t start = out.size();
     if (!dialect.element.empty())
         out.append(dialect.element);
     else if (key.empty())
         out.append(kUnnamedItem);
     else
         append_xml_name(out, key);
+    return out.since(start);
 }
 
 void append_typing(Out& out, const Dialect& dialect, Code code, std::string_view key) {
@@ -386,10 +400,11 @@ void append_value_attribute(Out& out, std::string_view key, std::string_view tex
     out.append('"');
 }
 
-void append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_view key, std::string_view attr,
-                     std::string_view text) {
+// Returns where the element's name lies, for the end tag to repeat.
+Out::Span append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_view key, std::string_view attr,
+                          std::string_view text) {
     out.append('<');
-    append_element_name(out, dialect, key);
+    const Out::Span name = append_element_name(out, dialect, key);
     append_typing(out, dialect, code, key);
     if (!key.empty()) {
         if (dialect.name_attribute) {
@@ -401,6 +416,7 @@ void append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_vi
     }
     if (!attr.empty()) out.append(attr);
     out.append('>');
+    return name;
 }
 
 void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
@@ -427,13 +443,17 @@ public:
 private:
     struct Container {
         std::size_t depth;
-        std::string_view key;
         bool is_array;
+        // An object's element name, when it has an element.
+        bool has_element;
+        Out::Span element;
         Object::Map::const_iterator next_member, end_member;
-        Array::Elements::const_iterator next_element, end_element;
-        std::string wrapper_start;  // "<name>\n"
-        std::string wrapper_end;    // "</name>\n"
+        // An array's wrapper name, once its first wrapper is written.
+        std::string_view key;
+        bool has_wrapper;
+        Out::Span wrapper;
         bool in_wrapper;
+        Array::Elements::const_iterator next_element, end_element;
     };
 
     void visit(const Value& v, std::size_t depth, std::string_view key) {
@@ -470,20 +490,21 @@ private:
         return content ? *content : detail::empty_content<T>();
     }
 
-    void open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
+    Out::Span open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
         out_.append_repeated(depth, '\t');
-        append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
+        return append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
     }
 
-    void close(std::string_view key) {
-        append_close_tag(out_, dialect_, key);
-        out_.append('\n');
+    void close(Out::Span element) {
+        out_.append("</");
+        out_.append_again(element);
+        out_.append(">\n");
     }
 
     void scalar(Code code, std::string_view key, std::string_view content, std::size_t depth) {
-        open(code, key, content, depth);
+        const Out::Span element = open(code, key, content, depth);
         out_.append(content);
-        close(key);
+        close(element);
     }
 
     void string(const String& s, std::string_view key, std::size_t depth) {
@@ -494,40 +515,38 @@ private:
             scalar(Code::String, name, text_.view(), depth);
             return;
         }
-        open(Code::String, name, {}, depth);
+        const Out::Span element = open(Code::String, name, {}, depth);
         append_text_escaped(out_, s);
-        close(name);
+        close(element);
     }
 
     void object(const Object& o, std::string_view key, std::size_t depth) {
+        Out::Span element{};
         if (!key.empty()) {
-            open(Code::Object, key, {}, depth);
+            element = open(Code::Object, key, {}, depth);
             out_.append('\n');
         }
-        Container& c = push(depth, key, false);
+        Container& c = push(depth, false);
+        c.has_element = !key.empty();
+        c.element = element;
         c.next_member = o.kv_map().begin();
         c.end_member = o.kv_map().end();
     }
 
     void array(const Array& a, std::string_view key, std::size_t depth) {
         if (a.empty()) return;
-        Container& c = push(depth, key, true);
+        Container& c = push(depth, true);
+        c.key = key;
+        c.has_wrapper = false;
+        c.in_wrapper = false;
         c.next_element = a.values().begin();
         c.end_element = a.values().end();
-        name_.clear();
-        append_wrapper_name(name_, key);
-        c.wrapper_start.assign("<").append(name_.view()).append(">\n");
-        c.wrapper_end.assign("</").append(name_.view()).append(">\n");
-        c.in_wrapper = false;
     }
 
-    // Frames stay allocated once used, so their wrapper tags keep their
-    // storage from one array to the next.
-    Container& push(std::size_t depth, std::string_view key, bool is_array) {
+    Container& push(std::size_t depth, bool is_array) {
         if (open_ == frames_.size()) frames_.emplace_back();
         Container& c = frames_[open_++];
         c.depth = depth;
-        c.key = key;
         c.is_array = is_array;
         return c;
     }
@@ -544,9 +563,9 @@ private:
 
     void step_object(Container& c) {
         if (c.next_member == c.end_member) {
-            if (!c.key.empty()) {
+            if (c.has_element) {
                 out_.append_repeated(c.depth, '\t');
-                close(c.key);
+                close(c.element);
             }
             --open_;
             return;
@@ -559,7 +578,7 @@ private:
         if (c.in_wrapper) {
             out_.append('\n');
             out_.append_repeated(c.depth, '\t');
-            out_.append(c.wrapper_end);
+            close(c.wrapper);
             c.in_wrapper = false;
         }
         if (c.next_element == c.end_element) {
@@ -567,7 +586,16 @@ private:
             return;
         }
         out_.append_repeated(c.depth, '\t');
-        out_.append(c.wrapper_start);
+        out_.append('<');
+        if (c.has_wrapper) {
+            out_.append_again(c.wrapper);
+        } else {
+            const std::size_t start = out_.size();
+            append_wrapper_name(out_, c.key);
+            c.wrapper = out_.since(start);
+            c.has_wrapper = true;
+        }
+        out_.append(">\n");
         c.in_wrapper = true;
         const Value& element = **c.next_element++;
         visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
@@ -579,7 +607,6 @@ private:
     std::size_t open_ = 0;  // frames in use
     std::string number_;    // scratch for a number's text
     Out text_;              // scratch for escaped content that is written twice
-    Out name_;              // scratch for a wrapper's name
 };
 
 void require_xml_format(Format format) {
