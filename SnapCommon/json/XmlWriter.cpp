@@ -134,7 +134,7 @@ public:
     std::string text() const { return std::string(view()); }
     void clear() { size_ = 0; }
 
-    // Reused for the JSON escaping of attribute values.
+    // Reused for the JSON escape of a byte in an attribute value.
     std::string& scratch() { return scratch_; }
 
 private:
@@ -255,7 +255,7 @@ std::string_view attribute_form(char c) {
         case '<':
             return "&lt;";
         default:
-            return "&quot;";
+            return "\\&quot;";
     }
 }
 
@@ -264,22 +264,26 @@ bool is_json_escaped(char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
 }
 
+void append_json_escape(Out& out, char c) {
+    std::string& escape = out.scratch();
+    escape.clear();
+    detail::append_escaped(escape, std::string_view(&c, 1));
+    out.append(escape);
+}
+
+// Runs that need neither escaping go in bulk.
 template <bool (*is_special)(char)>
 void append_attribute_value(Out& out, std::string_view text) {
-    // Most keys and values need neither escaping: they go straight in.
-    if (std::none_of(text.begin(), text.end(), [](char c) { return is_json_escaped(c) || is_special(c); })) {
-        out.append(text);
-        return;
-    }
-    std::string& escaped = out.scratch();
-    escaped.clear();
-    detail::append_escaped(escaped, text);
-    const char* run = escaped.data();
-    const char* const end = run + escaped.size();
+    const char* run = text.data();
+    const char* const end = run + text.size();
     for (const char* p = run; p != end; ++p) {
-        if (!is_special(*p)) continue;
+        const char c = *p;
+        if (!is_special(c) && !is_json_escaped(c)) continue;
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        out.append(attribute_form(*p));
+        if (is_special(c))
+            out.append(attribute_form(c));
+        else
+            append_json_escape(out, c);
         run = p + 1;
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
