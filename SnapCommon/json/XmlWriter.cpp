@@ -55,25 +55,18 @@ struct Dialect {
     bool value_attribute;  // <key>="<content>"
 };
 
-constexpr Dialect kJsonX{{}, Typing::None, false, false};
-constexpr Dialect kJxml{"j", Typing::Son, false, false};
-constexpr Dialect kJxmlEx{"j", Typing::Son, false, true};
-constexpr Dialect kTaggedXml{{}, Typing::JsonType, true, false};
+// One row per dialect, in the order of their formats.
+constexpr Dialect kDialects[] = {
+    /* JSONx */ {{}, Typing::None, false, false},
+    /* JXML */ {"j", Typing::Son, false, false},
+    /* JXMLex */ {"j", Typing::Son, false, true},
+    /* TaggedXML */ {{}, Typing::JsonType, true, false},
+};
 
 // Null for a format that is not an XML dialect.
 const Dialect* dialect_of(Format format) {
-    switch (format) {
-        case JSONx:
-            return &kJsonX;
-        case JXML:
-            return &kJxml;
-        case JXMLex:
-            return &kJxmlEx;
-        case TaggedXML:
-            return &kTaggedXml;
-        default:
-            return nullptr;
-    }
+    if (format < JSONx || format > TaggedXML) return nullptr;
+    return &kDialects[format - JSONx];
 }
 
 std::string_view json_type_attribute(Code code) {
