@@ -18,3 +18,7 @@ for command in reformat compact; do
     echo "== zqjson $command $example"
     build-run/zqjson "$command" "$example"
 done
+for dialect in jsonx jxml jxmlex tagged; do
+    echo "== zqjson xml --dialect $dialect $example"
+    build-run/zqjson xml --dialect "$dialect" "$example"
+done

@@ -1,5 +1,5 @@
 // zqjson: the JSON library from the shell. Checks documents, writes them
-// indented, or writes them on one line.
+// indented, on one line, or as XML.
 //
 // Each input is read whole into memory once and parsed in place. When an
 // input is not accepted, one line on standard error says which and where
@@ -13,6 +13,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
@@ -35,12 +36,28 @@ constexpr const char* kToolHelp =
     "  validate [FILE...]  check that each input opens with a JSON object or array\n"
     "  reformat [FILE]     write the input as indented JSON, one TAB per level\n"
     "  compact [FILE]      write the input as JSON on one line\n"
+    "  xml --dialect D [FILE]\n"
+    "                      write the input as XML in dialect D: jsonx, jxml,\n"
+    "                      jxmlex or tagged\n"
     "\n"
     "Reads standard input when no FILE is given. Text after the top-level\n"
     "object or array is not examined. 'zqjson COMMAND --help' describes a command.\n"
     "\n"
     "Exit status: 0 success, 1 an input was not accepted, 2 usage error or an\n"
     "input that cannot be read.\n";
+
+// What the command line gives a command.
+struct Arguments {
+    std::vector<const char*> files;  // a null path: standard input
+    Format dialect = JSONx;          // of the xml command
+};
+
+const std::pair<std::string_view, Format> kDialects[] = {
+    {"jsonx", JSONx},
+    {"jxml", JXML},
+    {"jxmlex", JXMLex},
+    {"tagged", TaggedXML},
+};
 
 struct Input {
     std::string name;
@@ -114,9 +131,9 @@ void report_not_accepted(const Input& input, const Document& document) {
 // ---------------------------------------------------------------------------
 // Commands
 
-int validate_command(const std::vector<const char*>& files) {
+int validate_command(const Arguments& arguments) {
     int status = kSuccess;
-    for (const char* path : files) {
+    for (const char* path : arguments.files) {
         Input input;
         if (!read_input(path, input)) {
             status = kUsageError;
@@ -159,16 +176,18 @@ int write_command(const char* path, Write write) {
     return kSuccess;
 }
 
-int reformat_command(const std::vector<const char*>& files) {
-    return write_command(files[0], [](const Document& document) {
+void write_text(const std::string& text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
+
+int reformat_command(const Arguments& arguments) {
+    return write_command(arguments.files[0], [](const Document& document) {
         const std::string text =
             document.opened == detail::Opened::Object ? document.object.json() : document.array.json();
-        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+        write_text(text);
     });
 }
 
-int compact_command(const std::vector<const char*>& files) {
-    return write_command(files[0], [](const Document& document) {
+int compact_command(const Arguments& arguments) {
+    return write_command(arguments.files[0], [](const Document& document) {
         // The precision of the indented form, so that compact loses nothing it keeps.
         std::cout.precision(kNumberDigits);
         if (document.opened == detail::Opened::Object)
@@ -178,17 +197,25 @@ int compact_command(const std::vector<const char*>& files) {
     });
 }
 
+int xml_command(const Arguments& arguments) {
+    return write_command(arguments.files[0], [&](const Document& document) {
+        write_text(document.opened == detail::Opened::Object ? document.object.xml(arguments.dialect, "", "")
+                                                             : document.array.xml(arguments.dialect, "", ""));
+    });
+}
+
 struct Command {
     const char* name;
-    int (*run)(const std::vector<const char*>& files);
+    int (*run)(const Arguments& arguments);
     std::size_t most_files;
+    bool takes_dialect;
     const char* help;
 };
 
 constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
 
 const Command kCommands[] = {
-    {"validate", validate_command, kAnyNumber,
+    {"validate", validate_command, kAnyNumber, false,
      "usage: zqjson validate [FILE...]\n"
      "\n"
      "Checks that each input, after leading bytes up to 0x20, opens with an object\n"
@@ -199,7 +226,7 @@ const Command kCommands[] = {
      "\n"
      "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
      "input that cannot be read.\n"},
-    {"reformat", reformat_command, 1,
+    {"reformat", reformat_command, 1, false,
      "usage: zqjson reformat [FILE]\n"
      "\n"
      "Writes the object or array that the input opens with as indented JSON: one\n"
@@ -208,12 +235,24 @@ const Command kCommands[] = {
      "\n"
      "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
      "error or input that cannot be read.\n"},
-    {"compact", compact_command, 1,
+    {"compact", compact_command, 1, false,
      "usage: zqjson compact [FILE]\n"
      "\n"
      "Writes the object or array that the input opens with as JSON on one line,\n"
      "members in key order, numbers with 16 significant digits. Reads standard\n"
      "input when no FILE is given.\n"
+     "\n"
+     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
+     "error or input that cannot be read.\n"},
+    {"xml", xml_command, 1, true,
+     "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE]\n"
+     "\n"
+     "Writes the object or array that the input opens with as XML in one of four\n"
+     "dialects, after the XML declaration line: jsonx names elements after keys,\n"
+     "jxml writes every element as j with type and key in a son attribute, jxmlex\n"
+     "adds the value as an attribute named after the key, tagged names elements\n"
+     "after keys with type and key attributes. Reads standard input when no FILE\n"
+     "is given.\n"
      "\n"
      "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
      "error or input that cannot be read.\n"},
@@ -226,6 +265,15 @@ int usage_error(const std::string& problem) {
     return kUsageError;
 }
 
+bool find_dialect(std::string_view name, Format& dialect) {
+    for (const auto& [dialect_name, format] : kDialects) {
+        if (name != dialect_name) continue;
+        dialect = format;
+        return true;
+    }
+    return false;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) return usage_error("missing command");
     const std::string_view name = argv[1];
@@ -235,19 +283,30 @@ int run(int argc, char** argv) {
     }
     for (const Command& command : kCommands) {
         if (name != command.name) continue;
-        std::vector<const char*> files;
+        Arguments arguments;
+        bool has_dialect = false;
         for (int i = 2; i < argc; ++i) {
             const std::string_view argument = argv[i];
             if (is_help(argument)) {
                 std::cout << command.help;
                 return kSuccess;
             }
+            if (command.takes_dialect && argument == "--dialect") {
+                if (++i == argc) return usage_error("--dialect needs one of jsonx, jxml, jxmlex, tagged");
+                if (!find_dialect(argv[i], arguments.dialect))
+                    return usage_error("unknown dialect '" + std::string(argv[i]) + "'");
+                has_dialect = true;
+                continue;
+            }
             if (argument.size() > 1 && argument[0] == '-') return usage_error("unknown option '" + std::string(argument) + "'");
-            files.push_back(argv[i]);
+            arguments.files.push_back(argv[i]);
         }
-        if (files.size() > command.most_files) return usage_error(std::string(command.name) + " takes at most one FILE");
-        if (files.empty()) files.push_back(nullptr);  // standard input
-        return command.run(files);
+        if (command.takes_dialect && !has_dialect)
+            return usage_error(std::string(command.name) + " needs --dialect jsonx|jxml|jxmlex|tagged");
+        if (arguments.files.size() > command.most_files)
+            return usage_error(std::string(command.name) + " takes at most one FILE");
+        if (arguments.files.empty()) arguments.files.push_back(nullptr);  // standard input
+        return command.run(arguments);
     }
     return usage_error("unknown command '" + std::string(name) + "'");
 }
