@@ -13,6 +13,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "OutputBuffer.h"
 #include "Parser.h"
 #include "Text.h"
 
@@ -236,45 +237,26 @@ namespace {
 
 using detail::ModelAccess;
 
-// The output text, written through a raw cursor: most pieces are a few bytes
-// long, and checking room once per piece is cheaper than going through the
-// string's general append each time. The storage grows with realloc, which
-// moves large blocks by remapping pages instead of copying them, and the
-// text is copied out once at the end.
-class Buffer {
+// The output text, with the JSON pieces written straight into it.
+class Buffer : public detail::OutputBuffer {
 public:
-    Buffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
-    Buffer(const Buffer&) = delete;
-    Buffer& operator=(const Buffer&) = delete;
-    ~Buffer() { std::free(data_); }
-
-    void append(char c) { *claim(1) = c, ++size_; }
-    void append(const char* text, std::size_t size) { std::memcpy(claim(size), text, size), size_ += size; }
-    template <std::size_t N>
-    void append(const char (&literal)[N]) {
-        append(literal, N - 1);
-    }
-    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
-
     void append_escaped(std::string_view text) {
         if (text.size() <= kShortText) return append_escaped_bytewise(text);
         for_each_run(
             text, [&](const char* run, std::size_t size) { append(run, size); },
             [&](const Escape& escape) {
                 std::memcpy(claim(kLongestEscape), escape.text, kLongestEscape);
-                size_ += escape.size;
+                advance(escape.size);
             });
     }
 
-    void append_number(Number n) { size_ = static_cast<std::size_t>(format_number(claim(kNumberChars), n) - data_); }
+    void append_number(Number n) { advance_to(format_number(claim(kNumberChars), n)); }
 
     // The comma after a container's last child becomes a space; the line
     // keeps its length. After an empty container's opening line there is none.
     void remove_last_comma() {
-        if (size_ >= 3 && data_[size_ - 2] == ',') data_[size_ - 2] = ' ';
+        if (size() >= 3 && data()[size() - 2] == ',') data()[size() - 2] = ' ';
     }
-
-    std::string text() const { return std::string(data_, size_); }
 
 private:
     // Keys and short values: each byte's whole table entry is stored at
@@ -288,28 +270,8 @@ private:
             std::memcpy(p, &escape, sizeof escape);
             p += escape.size;
         }
-        size_ = static_cast<std::size_t>(p - data_);
+        advance_to(p);
     }
-
-    // Room for `count` more bytes at the end of the text.
-    char* claim(std::size_t count) {
-        if (capacity_ - size_ < count) grow(count);
-        return data_ + size_;
-    }
-
-    void grow(std::size_t count) {
-        const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
-        char* data = static_cast<char*>(std::realloc(data_, capacity));
-        if (!data) throw std::bad_alloc();
-        data_ = data;
-        capacity_ = capacity;
-    }
-
-    static constexpr std::size_t kFirstCapacity = 4096;
-
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
 };
 
 void tag(Buffer& out, std::size_t depth, const String* name, const Value& value);

@@ -17,6 +17,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "OutputBuffer.h"
 #include "Parser.h"
 #include "Text.h"
 #include "Xml.h"
@@ -85,65 +86,13 @@ std::string_view json_type_attribute(Code code) {
     return " type=\"json:null\"";
 }
 
-// ---------------------------------------------------------------------------
-// The output text, written through a raw cursor: an element is a dozen small
-// pieces, and checking room once per piece is much cheaper than the string's
-// general append. The storage grows with realloc, which moves large blocks
-// by remapping pages instead of copying them; the text is copied out once.
-
-class Out {
+// The output text, and a scratch string for the JSON escape of one byte in an
+// attribute value.
+class Out : public detail::OutputBuffer {
 public:
-    Out() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
-    Out(const Out&) = delete;
-    Out& operator=(const Out&) = delete;
-    ~Out() { std::free(data_); }
-
-    void append(char c) { *claim(1) = c, ++size_; }
-    void append(std::string_view text) {
-        if (text.empty()) return;  // an empty view may have no storage at all
-        std::memcpy(claim(text.size()), text.data(), text.size()), size_ += text.size();
-    }
-    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
-
-    // Room for `count` more bytes, to be taken with `advance`.
-    char* claim(std::size_t count) {
-        if (capacity_ - size_ < count) grow(count);
-        return data_ + size_;
-    }
-    void advance(std::size_t count) { size_ += count; }
-
-    // Where a piece of the text lies, so that it can be written again.
-    struct Span {
-        std::size_t offset, size;
-    };
-    std::size_t size() const { return size_; }
-    Span since(std::size_t offset) const { return {offset, size_ - offset}; }
-    void append_again(Span piece) {
-        char* to = claim(piece.size);  // may move the text: the source is found after
-        std::memcpy(to, data_ + piece.offset, piece.size), size_ += piece.size;
-    }
-
-    std::string_view view() const { return {data_, size_}; }
-    std::string text() const { return std::string(view()); }
-    void clear() { size_ = 0; }
-
-    // Reused for the JSON escape of a byte in an attribute value.
     std::string& scratch() { return scratch_; }
 
 private:
-    void grow(std::size_t count) {
-        const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
-        char* data = static_cast<char*>(std::realloc(data_, capacity));
-        if (!data) throw std::bad_alloc();
-        data_ = data;
-        capacity_ = capacity;
-    }
-
-    static constexpr std::size_t kFirstCapacity = 4096;
-
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
     std::string scratch_;
 };
 

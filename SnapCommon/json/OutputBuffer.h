@@ -1,0 +1,81 @@
+// The one growing buffer a whole rendering is appended to. Internal.
+#ifndef ZQ_JSON_OUTPUT_BUFFER_H
+#define ZQ_JSON_OUTPUT_BUFFER_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+namespace zqjson::detail {
+
+// Written through a raw cursor: most pieces are a few bytes long, and checking
+// room once per piece is cheaper than the string's general append. The
+// storage grows with realloc, which moves large blocks by remapping pages
+// instead of copying them, and the text is copied out once at the end.
+class OutputBuffer {
+public:
+    OutputBuffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+    ~OutputBuffer() { std::free(data_); }
+
+    void append(char c) { *claim(1) = c, ++size_; }
+    void append(const char* text, std::size_t size) { std::memcpy(claim(size), text, size), size_ += size; }
+    void append(std::string_view text) {
+        if (text.empty()) return;  // an empty view may have no storage at all
+        append(text.data(), text.size());
+    }
+    template <std::size_t N>
+    void append(const char (&literal)[N]) {
+        append(literal, N - 1);
+    }
+    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
+
+    // Room for `count` more bytes at the end, to be taken with `advance` or
+    // `advance_to`.
+    char* claim(std::size_t count) {
+        if (capacity_ - size_ < count) grow(count);
+        return data_ + size_;
+    }
+    void advance(std::size_t count) { size_ += count; }
+    void advance_to(const char* end) { size_ = static_cast<std::size_t>(end - data_); }
+
+    // Where a piece of the text lies, so that it can be written again.
+    struct Span {
+        std::size_t offset, size;
+    };
+    Span since(std::size_t offset) const { return {offset, size_ - offset}; }
+    void append_again(Span piece) {
+        char* to = claim(piece.size);  // may move the text: the source is found after
+        std::memcpy(to, data_ + piece.offset, piece.size), size_ += piece.size;
+    }
+
+    std::size_t size() const { return size_; }
+    char* data() { return data_; }
+    std::string_view view() const { return {data_, size_}; }
+    std::string text() const { return std::string(data_, size_); }
+    void clear() { size_ = 0; }
+
+private:
+    static constexpr std::size_t kFirstCapacity = 4096;
+
+    void grow(std::size_t count) {
+        const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
+        char* data = static_cast<char*>(std::realloc(data_, capacity));
+        if (!data) throw std::bad_alloc();
+        data_ = data;
+        capacity_ = capacity;
+    }
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace zqjson::detail
+
+#endif
