@@ -10,6 +10,7 @@
 #include <new>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
@@ -274,69 +275,105 @@ private:
     }
 };
 
-void tag(Buffer& out, std::size_t depth, const String* name, const Value& value);
+// Renders one document line by line. Open containers wait on an explicit
+// stack rather than on the call stack, so a document built deeper than the
+// parser reads still renders.
+class IndentedWriter {
+public:
+    explicit IndentedWriter(Buffer& out) : out_(out) {}
 
-void array_lines(Buffer& out, std::size_t depth, const Array* array) {
-    out.append("[\n");
-    if (array) {
-        for (const Value* element : array->values()) tag(out, depth + 1, nullptr, *element);
+    void write(const Value& root) {
+        line(0, nullptr, root);
+        while (!open_.empty()) {
+            Open& top = open_.back();
+            const std::size_t depth = open_.size();
+            if (top.is_object && top.member != top.members_end) {
+                const auto& [key, member] = *top.member++;
+                line(depth, &key, *member);
+            } else if (!top.is_object && top.element != top.elements_end) {
+                line(depth, nullptr, **top.element++);
+            } else {
+                close(depth - 1, top.is_object ? "},\n" : "],\n");
+            }
+        }
     }
-    out.remove_last_comma();
-    out.append_repeated(depth, '\t');
-    out.append("],\n");
-}
 
-void object_lines(Buffer& out, std::size_t depth, const Object* object) {
-    out.append("{\n");
-    if (object) {
-        for (const auto& [key, member] : object->kv_map()) tag(out, depth + 1, &key, *member);
-    }
-    out.remove_last_comma();
-    out.append_repeated(depth, '\t');
-    out.append("},\n");
-}
+private:
+    // A container whose children are still being written.
+    struct Open {
+        bool is_object;
+        Array::Elements::const_iterator element, elements_end;
+        Object::Map::const_iterator member, members_end;
+    };
 
-// One value at `depth`, as a member called `name` or, when that is null, as
-// an array element or the top-level value; every line ends in ",\n".
-// Released content renders empty.
-void tag(Buffer& out, std::size_t depth, const String* name, const Value& value) {
-    out.append_repeated(depth, '\t');
-    if (name) {
-        out.append('"');
-        out.append_escaped(*name);
-        out.append("\": ");
+    // One value at `depth`, as a member called `name` or, when that is null,
+    // as an array element or the top-level value; every line ends in ",\n".
+    // A container only opens here; its children follow from the stack.
+    // Released content renders empty.
+    void line(std::size_t depth, const String* name, const Value& value) {
+        out_.append_repeated(depth, '\t');
+        if (name) {
+            out_.append('"');
+            out_.append_escaped(*name);
+            out_.append("\": ");
+        }
+        switch (ModelAccess::kind(value)) {
+            case NumberType:
+                out_.append_number(ModelAccess::number(value));
+                break;
+            case StringType:
+                out_.append('"');
+                if (const String* text = ModelAccess::string(value)) out_.append_escaped(*text);
+                out_.append('"');
+                break;
+            case BooleanType:
+                if (ModelAccess::boolean(value))
+                    out_.append("true");
+                else
+                    out_.append("false");
+                break;
+            case ArrayType:
+                return open_array(ModelAccess::array(value));
+            case ObjectType:
+                return open_object(ModelAccess::object(value));
+            default:
+                out_.append("null");
+                break;
+        }
+        out_.append(",\n");
     }
-    switch (ModelAccess::kind(value)) {
-        case NumberType:
-            out.append_number(ModelAccess::number(value));
-            break;
-        case StringType:
-            out.append('"');
-            if (const String* text = ModelAccess::string(value)) out.append_escaped(*text);
-            out.append('"');
-            break;
-        case BooleanType:
-            if (ModelAccess::boolean(value))
-                out.append("true");
-            else
-                out.append("false");
-            break;
-        case ArrayType:
-            return array_lines(out, depth, ModelAccess::array(value));
-        case ObjectType:
-            return object_lines(out, depth, ModelAccess::object(value));
-        default:
-            out.append("null");
-            break;
+
+    void open_array(const Array* array) {
+        out_.append("[\n");
+        Open open{false, {}, {}, {}, {}};
+        if (array) open.element = array->values().begin(), open.elements_end = array->values().end();
+        open_.push_back(open);
     }
-    out.append(",\n");
-}
+
+    void open_object(const Object* object) {
+        out_.append("{\n");
+        Open open{true, {}, {}, {}, {}};
+        if (object) open.member = object->kv_map().begin(), open.members_end = object->kv_map().end();
+        open_.push_back(open);
+    }
+
+    template <std::size_t N>
+    void close(std::size_t depth, const char (&closing)[N]) {
+        out_.remove_last_comma();
+        out_.append_repeated(depth, '\t');
+        out_.append(closing);
+        open_.pop_back();
+    }
+
+    Buffer& out_;
+    std::vector<Open> open_;
+};
 
 template <class Container>
 std::string render(const Container& container) {
     Buffer out;
     const ModelAccess::Borrowed<Container> view(container);
-    tag(out, 0, nullptr, view.value());
+    IndentedWriter(out).write(view.value());
     out.remove_last_comma();
     return out.text();
 }
