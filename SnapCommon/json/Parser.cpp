@@ -228,7 +228,7 @@ bool convert_hex_escape_by_stream(std::string_view text, long& value) {
 // mismatch a "//" comment may be skipped and matching goes on; otherwise the
 // characters matched so far are given back, last first.
 template <class In>
-bool Reader<In>::match(const char* pattern) {
+inline bool Reader<In>::match(const char* pattern) {
     if (in_.good()) {
         const int c = in_.skip_space_quietly();
         if (c == to_int(pattern[0]) && pattern[1] == '\0') {
@@ -391,7 +391,7 @@ bool Reader<In>::identifier(String& value) {
 // number: what the stream's number extraction takes after white space; on
 // failure the read position goes back to where the number would start.
 template <class In>
-bool Reader<In>::number(Number& value) {
+inline bool Reader<In>::number(Number& value) {
     if (in_.good()) {
         const int c = in_.skip_space_quietly();
         if (c != kEnd && !starts_number(c) && in_.classic_numbers()) {
@@ -461,7 +461,7 @@ bool Reader<In>::value(Value& target, std::size_t depth) {
 // read and leaves no trace, so the attempts before the one the next
 // character selects can be skipped.
 template <class In>
-typename Reader<In>::Attempt Reader<In>::first_attempt() {
+inline typename Reader<In>::Attempt Reader<In>::first_attempt() {
     if (!In::kTakesBackFreely || !in_.good()) return Attempt::String;
     const int c = in_.skip_space_quietly();
     if (starts_number(c)) return Attempt::Number;
