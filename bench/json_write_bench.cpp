@@ -15,6 +15,7 @@
 
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/Parser.h"
+#include "bench/depth_document.h"
 
 #ifdef ZQ_HAVE_NLOHMANN
 #include <nlohmann/json.hpp>
@@ -127,44 +128,12 @@ void BM_RapidJsonPrettyWriter(benchmark::State& state, const Loaded* loaded) {
 #endif
 
 // ---------------------------------------------------------------------------
-// Depth scaling: documents of about the same size whose nesting reaches 1,
-// 10, 100 or 1,000 levels. The bulk is a fixed run of scalars in the root
-// array; beside it a chain of nested arrays reaches the depth, each level
-// holding one number. A rendering that copied a subtree's text once per level
-// would pay the chain's text about depth times over.
+// Depth scaling
 
 constexpr int kBulkScalars = 500'000;
 
-Value bulk_scalar(int i) {
-    switch (i % 5) {
-        case 0:
-            return Value(Number(i));
-        case 1:
-            return Value(Number(i) / 7);
-        case 2:
-            return Value("scalar \"" + std::to_string(i) + "\" of the bulk");
-        case 3:
-            return Value(i % 2 == 0);
-        default:
-            return Value(Null());
-    }
-}
-
-// Built from the top down, so each level is copied into its parent while it
-// is still empty.
-void append_chain(Array& root, int depth) {
-    Array* level = &root;
-    for (int d = 2; d <= depth; ++d) {
-        level->import(Value(Array()));
-        level = const_cast<Array*>(&level->values().back()->get<Array>());
-        level->import(Value(Number(d)));
-    }
-}
-
 void BM_JsonByDepth(benchmark::State& state) {
-    Array document;
-    for (int i = 0; i < kBulkScalars; ++i) document.import(bulk_scalar(i));
-    append_chain(document, static_cast<int>(state.range(0)));
+    const Array document = zq_bench::depth_document(kBulkScalars, static_cast<int>(state.range(0)));
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::string text = document.json();

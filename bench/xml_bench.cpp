@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
+#include "bench/depth_document.h"
 
 using namespace zqjson;
 
@@ -73,42 +74,11 @@ void load(const std::string& path, Value& document) {
 }
 
 // ---------------------------------------------------------------------------
-// Depth scaling: documents of about the same size whose nesting reaches 1,
-// 10, 100 or 1,000 levels. The bulk is a fixed run of scalars in the root
-// array; beside it a chain of nested arrays reaches the depth, each level
-// holding one number. A rendering that copied a subtree's text once per level
-// would pay the chain's text about depth times over.
+// Depth scaling
 
 constexpr int kBulkScalars = 100'000;
 
-Value bulk_scalar(int i) {
-    switch (i % 5) {
-        case 0:
-            return Value(Number(i));
-        case 1:
-            return Value(Number(i) / 7);
-        case 2:
-            return Value("scalar <" + std::to_string(i) + "> of the bulk");
-        case 3:
-            return Value(i % 2 == 0);
-        default:
-            return Value(Null());
-    }
-}
-
-// Built from the top down, so each level is copied into its parent while it
-// is still empty.
-Value deep_document(int depth) {
-    Array root;
-    for (int i = 0; i < kBulkScalars; ++i) root.import(bulk_scalar(i));
-    Array* level = &root;
-    for (int d = 2; d <= depth; ++d) {
-        level->import(Value(Array()));
-        level = const_cast<Array*>(&level->values().back()->get<Array>());
-        level->import(Value(Number(d)));
-    }
-    return Value(root);
-}
+Value deep_document(int depth) { return Value(zq_bench::depth_document(kBulkScalars, depth)); }
 
 }  // namespace
 
