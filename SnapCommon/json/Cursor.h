@@ -24,6 +24,7 @@
 #include <system_error>
 
 #include "../ZQJson.h"
+#include "ByteScan.h"
 
 namespace zqjson::detail {
 
@@ -105,17 +106,12 @@ public:
     // alias them, and the compiler would otherwise reload them at each step.)
     // Eight bytes at a time while none of them is `delim` or a backslash.
     void append_plain(String& out, char delim) {
-        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-        const std::uint64_t delims = kOnes * static_cast<unsigned char>(delim);
-        const std::uint64_t backslashes = kOnes * static_cast<unsigned char>('\\');
-        auto has_zero_byte = [](std::uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
         const char* const run = p_;
         const char* const end = end_;
         const char* p = run;
         for (std::uint64_t eight; end - p >= 8; p += 8) {
             std::memcpy(&eight, p, 8);
-            if (has_zero_byte(eight ^ delims) || has_zero_byte(eight ^ backslashes)) break;
+            if (bytes::any_equal(eight, delim) | bytes::any_equal(eight, '\\')) break;
         }
         while (p != end && *p != delim && *p != '\\') ++p;
         out.append(run, static_cast<std::size_t>(p - run));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../ZQJson.h"
+#include "ByteScan.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Parser.h"
@@ -56,26 +57,15 @@ constexpr std::array<bool, 256> kNeedsEscape = [] {
     return flags;
 }();
 
-// Whether any of the eight bytes in `word` needs an escape; the byte order
-// does not matter.
-bool any_needs_escape(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHighs = kOnes * 0x80;
-    const auto any_zero = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
-    const std::uint64_t any_control = (word - kOnes * 0x20) & ~word & kHighs;
-    return (any_control | any_zero(word ^ (kOnes * '"')) | any_zero(word ^ (kOnes * '\\')) |
-            any_zero(word ^ (kOnes * '/'))) != 0;
-}
-
-// The first byte from `p` on that needs an escape, or `end`. Eight bytes at a
-// time while none does, since most text has no escapes at all.
+// The first byte from `p` on that needs an escape, or `end`.
 const char* next_escape(const char* p, const char* end) {
-    for (std::uint64_t word; end - p >= 8; p += 8) {
-        std::memcpy(&word, p, sizeof word);
-        if (any_needs_escape(word)) break;
-    }
-    while (p != end && !kNeedsEscape[static_cast<unsigned char>(*p)]) ++p;
-    return p;
+    return detail::bytes::find_first(
+        p, end,
+        [](std::uint64_t word) {
+            return detail::bytes::any_below(word, 0x20) | detail::bytes::any_equal(word, '"') | detail::bytes::any_equal(word, '\\') |
+                   detail::bytes::any_equal(word, '/');
+        },
+        [](unsigned char c) { return kNeedsEscape[c]; });
 }
 
 // Hands the text over as runs of bytes that stand for themselves, passed to

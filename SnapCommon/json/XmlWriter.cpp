@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../ZQJson.h"
+#include "ByteScan.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Parser.h"
@@ -137,24 +138,14 @@ constexpr std::array<bool, 256> kIsMarkup = [] {
     return flags;
 }();
 
-// Whether any of the eight bytes in `word` is markup; the byte order does
-// not matter.
-bool any_markup(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHighs = kOnes * 0x80;
-    const auto any_zero = [](std::uint64_t w) { return (w - kOnes) & ~w & kHighs; };
-    return (any_zero(word ^ (kOnes * '<')) | any_zero(word ^ (kOnes * '>')) | any_zero(word ^ (kOnes * '&'))) != 0;
-}
-
-// The first markup byte from `p` on, or `end`. Eight bytes at a time while
-// there is none, since most text has none at all.
+// The first markup byte from `p` on, or `end`.
 const char* next_markup(const char* p, const char* end) {
-    for (std::uint64_t word; end - p >= 8; p += 8) {
-        std::memcpy(&word, p, sizeof word);
-        if (any_markup(word)) break;
-    }
-    while (p != end && !kIsMarkup[static_cast<unsigned char>(*p)]) ++p;
-    return p;
+    return detail::bytes::find_first(
+        p, end,
+        [](std::uint64_t word) {
+            return detail::bytes::any_equal(word, '<') | detail::bytes::any_equal(word, '>') | detail::bytes::any_equal(word, '&');
+        },
+        [](unsigned char c) { return kIsMarkup[c]; });
 }
 
 // Unescaped runs go in bulk.

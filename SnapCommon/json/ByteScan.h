@@ -1,0 +1,43 @@
+// Scanning text eight bytes at a time: most text holds none of the few bytes
+// a reader or writer stops at. The tests on a word only ask whether some
+// byte matches, so the byte order does not matter. Internal.
+#ifndef ZQ_JSON_BYTE_SCAN_H
+#define ZQ_JSON_BYTE_SCAN_H
+
+#include <cstdint>
+#include <cstring>
+
+namespace zqjson::detail::bytes {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = kOnes * 0x80;
+
+// Whether some byte of `word` is below `bound` (at most 0x80).
+constexpr bool any_below(std::uint64_t word, unsigned char bound) {
+    return ((word - kOnes * bound) & ~word & kHighs) != 0;
+}
+
+// Whether some byte of `word` is `c`.
+constexpr bool any_equal(std::uint64_t word, char c) {
+    return any_below(word ^ (kOnes * static_cast<unsigned char>(c)), 1);
+}
+
+inline std::uint64_t load(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The first byte from `p` on for which `stops` holds, or `end`;
+// `may_stop_in` tells for eight bytes at once whether any of them may.
+template <class WordTest, class ByteTest>
+const char* find_first(const char* p, const char* end, WordTest may_stop_in, ByteTest stops) {
+    for (; end - p >= 8; p += 8)
+        if (may_stop_in(load(p))) break;
+    while (p != end && !stops(static_cast<unsigned char>(*p))) ++p;
+    return p;
+}
+
+}  // namespace zqjson::detail::bytes
+
+#endif
