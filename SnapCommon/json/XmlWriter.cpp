@@ -204,19 +204,32 @@ void append_json_escape(Out& out, char c) {
     out.append(escape);
 }
 
+// The next byte that an attribute value rewrites, or `end`. The word test
+// looks for every byte either kind of value rewrites; the byte test is exact.
+template <bool (*is_special)(char)>
+const char* next_attribute_stop(const char* p, const char* end) {
+    return detail::bytes::find_first(
+        p, end,
+        [](std::uint64_t word) {
+            using namespace detail::bytes;
+            return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
+                   any_equal(word, '&') | any_equal(word, '<');
+        },
+        [](unsigned char c) { return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)); });
+}
+
 // Runs that need neither escaping go in bulk.
 template <bool (*is_special)(char)>
 void append_attribute_value(Out& out, std::string_view text) {
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = run; p != end; ++p) {
-        const char c = *p;
-        if (!is_special(c) && !is_json_escaped(c)) continue;
+    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;
+         p = next_attribute_stop<is_special>(run, end)) {
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        if (is_special(c))
-            out.append(attribute_form(c));
+        if (is_special(*p))
+            out.append(attribute_form(*p));
         else
-            append_json_escape(out, c);
+            append_json_escape(out, *p);
         run = p + 1;
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
