@@ -45,7 +45,7 @@ std::string read_file(const std::string& path) {
 }
 
 // Runs the tool with `arguments`, feeding `input` on standard input.
-ToolRun zqjson(const std::string& arguments, const std::string& input = "") {
+ToolRun run_zqjson(const std::string& arguments, const std::string& input = "") {
     const TempFile in("stdin", input);
     const TempFile err("stderr", "");
     const std::string command =
@@ -82,7 +82,7 @@ TEST(ZqjsonTool, HelpGoesToStandardOutput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ToolRun run = zqjson(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments);
         EXPECT_EQ(run.status, 0);
         EXPECT_TRUE(starts_with(run.out, c.first_line)) << run.out;
         EXPECT_EQ(run.err, "");
@@ -106,7 +106,7 @@ TEST(ZqjsonTool, UsageErrors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ToolRun run = zqjson(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(starts_with(run.err, c.message)) << run.err;
@@ -132,7 +132,7 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);
-        const ToolRun run = zqjson(c.arguments, c.input);
+        const ToolRun run = run_zqjson(c.arguments, c.input);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, c.output);
         EXPECT_EQ(run.err, "");
@@ -154,7 +154,7 @@ TEST(ZqjsonTool, RejectedInputSaysWhereReadingStopped) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);
-        const ToolRun run = zqjson(c.arguments, c.input);
+        const ToolRun run = run_zqjson(c.arguments, c.input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, std::string("zqjson: <stdin>: not accepted: reading stopped at ") + c.where + "\n");
@@ -166,23 +166,23 @@ TEST(ZqjsonTool, ValidateReportsEachRejectedFile) {
     const TempFile bad_file("bad.json", "[1, 2");
     const std::string& good = good_file.path();
     const std::string& bad = bad_file.path();
-    ToolRun run = zqjson("validate " + good + " " + bad + " " + good);
+    ToolRun run = run_zqjson("validate " + good + " " + bad + " " + good);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "zqjson: " + bad + ": not accepted: reading stopped at line 1, column 6 (end of input)\n");
 
-    run = zqjson("validate " + good + " " + path_in_temp("missing.json"));
+    run = run_zqjson("validate " + good + " " + path_in_temp("missing.json"));
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(starts_with(run.err, "zqjson: " + path_in_temp("missing.json") + ": cannot open: ")) << run.err;
 }
 
 TEST(ZqjsonTool, ReadsTheNamedFileRatherThanStandardInput) {
     const TempFile file("doc.json", "[\"file\"]");
-    ToolRun run = zqjson("compact " + file.path(), "[\"stdin\"]");
+    ToolRun run = run_zqjson("compact " + file.path(), "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "[\"file\"]\n");
 
-    run = zqjson("xml " + file.path() + " --dialect jxml", "[\"stdin\"]");
+    run = run_zqjson("xml " + file.path() + " --dialect jxml", "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, kXmlHeader + "<JsonArray>\n\t<j son=\"s:NoTagName\">file</j>\n\n</JsonArray>\n");
 }
