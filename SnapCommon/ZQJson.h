@@ -87,10 +87,13 @@ ZQ_API void assertion(const char* file, int line, const char* expr, bool ok);
 // `reset`): it reads as empty, copies as released, renders as empty.
 class ZQ_API Value {
 public:
-    Value() : type_(InvalidType) {}
-    Value(const Value& other) : type_(InvalidType) { import(other); }
+    // The content starts null: the kind alone keeps reset() from freeing it,
+    // but a compiler that loses track of the kind (GCC under
+    // AddressSanitizer) would warn that it frees an unset pointer.
+    Value() : type_(InvalidType), object_(nullptr) {}
+    Value(const Value& other) : type_(InvalidType), object_(nullptr) { import(other); }
     template <class T>
-    Value(const T& content) : type_(InvalidType) {
+    Value(const T& content) : type_(InvalidType), object_(nullptr) {
         import(content);
     }
     ~Value() { reset(); }

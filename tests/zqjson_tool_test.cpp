@@ -4,10 +4,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/Parser.h"
 
 namespace {
 
@@ -45,7 +52,7 @@ std::string read_file(const std::string& path) {
 }
 
 // Runs the tool with `arguments`, feeding `input` on standard input.
-ToolRun zqjson(const std::string& arguments, const std::string& input = "") {
+ToolRun run_zqjson(const std::string& arguments, const std::string& input = "") {
     const TempFile in("stdin", input);
     const TempFile err("stderr", "");
     const std::string command =
@@ -82,7 +89,7 @@ TEST(ZqjsonTool, HelpGoesToStandardOutput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ToolRun run = zqjson(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments);
         EXPECT_EQ(run.status, 0);
         EXPECT_TRUE(starts_with(run.out, c.first_line)) << run.out;
         EXPECT_EQ(run.err, "");
@@ -106,7 +113,7 @@ TEST(ZqjsonTool, UsageErrors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ToolRun run = zqjson(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(starts_with(run.err, c.message)) << run.err;
@@ -132,7 +139,7 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);
-        const ToolRun run = zqjson(c.arguments, c.input);
+        const ToolRun run = run_zqjson(c.arguments, c.input);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, c.output);
         EXPECT_EQ(run.err, "");
@@ -154,7 +161,7 @@ TEST(ZqjsonTool, RejectedInputSaysWhereReadingStopped) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);
-        const ToolRun run = zqjson(c.arguments, c.input);
+        const ToolRun run = run_zqjson(c.arguments, c.input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, std::string("zqjson: <stdin>: not accepted: reading stopped at ") + c.where + "\n");
@@ -166,23 +173,120 @@ TEST(ZqjsonTool, ValidateReportsEachRejectedFile) {
     const TempFile bad_file("bad.json", "[1, 2");
     const std::string& good = good_file.path();
     const std::string& bad = bad_file.path();
-    ToolRun run = zqjson("validate " + good + " " + bad + " " + good);
+    ToolRun run = run_zqjson("validate " + good + " " + bad + " " + good);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "zqjson: " + bad + ": not accepted: reading stopped at line 1, column 6 (end of input)\n");
 
-    run = zqjson("validate " + good + " " + path_in_temp("missing.json"));
+    run = run_zqjson("validate " + good + " " + path_in_temp("missing.json"));
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(starts_with(run.err, "zqjson: " + path_in_temp("missing.json") + ": cannot open: ")) << run.err;
 }
 
 TEST(ZqjsonTool, ReadsTheNamedFileRatherThanStandardInput) {
     const TempFile file("doc.json", "[\"file\"]");
-    ToolRun run = zqjson("compact " + file.path(), "[\"stdin\"]");
+    ToolRun run = run_zqjson("compact " + file.path(), "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "[\"file\"]\n");
 
-    run = zqjson("xml " + file.path() + " --dialect jxml", "[\"stdin\"]");
+    run = run_zqjson("xml " + file.path() + " --dialect jxml", "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, kXmlHeader + "<JsonArray>\n\t<j son=\"s:NoTagName\">file</j>\n\n</JsonArray>\n");
 }
+
+// ---------------------------------------------------------------------------
+// The stored hostile inputs and a nesting bomb, one run per file and command:
+// an accepted file is written as the library writes it; a rejected one gets
+// exit status 1, one line on standard error naming the file and where
+// reading stopped, and nothing on standard output.
+
+namespace {
+
+constexpr std::size_t kBombDepth = 100000;
+
+struct HostileFile {
+    std::string path;
+    bool accepted;
+};
+
+std::vector<HostileFile> hostile_files() {
+    std::vector<HostileFile> files;
+    for (const char* folder : {"accepted", "rejected"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(std::string(ZQ_HOSTILE_DIR) + "/" + folder))
+            files.push_back({entry.path().string(), folder == std::string("accepted")});
+    }
+    return files;
+}
+
+// What the library writes for an accepted document, as the command writes it.
+std::string library_output(const std::string& command, zqjson::Format dialect, const std::string& text) {
+    if (command == "validate") return "";
+    if (command == "reformat") return zqjson::reformat(text);
+    if (command == "xml") return zqjson::xml(text, dialect);
+    zqjson::Object object;
+    zqjson::Array array;
+    const auto opened = zqjson::detail::open_document(std::string_view(text), object, array);
+    std::ostringstream out;
+    out.precision(zqjson::kNumberDigits);
+    if (opened == zqjson::detail::Opened::Object)
+        out << object << '\n';
+    else
+        out << array << '\n';
+    return out.str();
+}
+
+// Takes `prefix` off the front of `text`, when it is there.
+bool take(std::string_view& text, std::string_view prefix) {
+    if (text.substr(0, prefix.size()) != prefix) return false;
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+// Takes a run of digits off the front of `text`, when there is one.
+bool take_digits(std::string_view& text) {
+    const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+    text.remove_prefix(digits);
+    return digits > 0;
+}
+
+// "line L, column C", maybe with " (end of input)", ending the line.
+bool is_where_reading_stopped(std::string_view text) {
+    return take(text, "line ") && take_digits(text) && take(text, ", column ") && take_digits(text) &&
+           (text == "\n" || text == " (end of input)\n");
+}
+
+const std::pair<const char*, zqjson::Format> kXmlDialects[] = {
+    {"jsonx", zqjson::JSONx}, {"jxml", zqjson::JXML}, {"jxmlex", zqjson::JXMLex}, {"tagged", zqjson::TaggedXML}};
+
+class HostileFiles : public testing::TestWithParam<std::string> {};
+
+TEST_P(HostileFiles, AreWrittenOrReportedOnOneLine) {
+    const std::string& command = GetParam();
+    const TempFile bomb("bomb.json", std::string(kBombDepth, '['));
+    std::vector<HostileFile> files = hostile_files();
+    files.push_back({bomb.path(), false});
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const HostileFile& file = files[i];
+        SCOPED_TRACE(file.path);
+        // The xml command takes the dialects in turn.
+        const auto& [dialect_name, dialect] = kXmlDialects[i % std::size(kXmlDialects)];
+        const std::string options = command == "xml" ? std::string(" --dialect ") + dialect_name : "";
+        const ToolRun run = run_zqjson(command + options + " " + file.path);
+        if (file.accepted) {
+            EXPECT_EQ(run.status, 0);
+            EXPECT_TRUE(run.out == library_output(command, dialect, read_file(file.path)));
+            EXPECT_EQ(run.err, "");
+            continue;
+        }
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        const std::string prefix = "zqjson: " + file.path + ": not accepted: reading stopped at ";
+        ASSERT_TRUE(starts_with(run.err, prefix)) << run.err;
+        EXPECT_TRUE(is_where_reading_stopped(std::string_view(run.err).substr(prefix.size()))) << run.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, HostileFiles, testing::Values("validate", "reformat", "compact", "xml"),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
