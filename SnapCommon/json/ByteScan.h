@@ -29,11 +29,16 @@ inline std::uint64_t load(const char* p) {
 }
 
 // The first byte from `p` on for which `stops` holds, or `end`;
-// `may_stop_in` tells for eight bytes at once whether any of them may.
+// `may_stop_in` tells for eight bytes at once whether any of them may. A
+// word that only may stop is looked at byte by byte, and the word-wise scan
+// goes on after it.
 template <class WordTest, class ByteTest>
 const char* find_first(const char* p, const char* end, WordTest may_stop_in, ByteTest stops) {
-    for (; end - p >= 8; p += 8)
-        if (may_stop_in(load(p))) break;
+    for (; end - p >= 8; p += 8) {
+        if (!may_stop_in(load(p))) continue;
+        for (const char* q = p; q != p + 8; ++q)
+            if (stops(static_cast<unsigned char>(*q))) return q;
+    }
     while (p != end && !stops(static_cast<unsigned char>(*p))) ++p;
     return p;
 }
