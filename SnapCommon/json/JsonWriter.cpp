@@ -201,6 +201,11 @@ void append_escaped(std::string& out, std::string_view text) {
         [&](const Escape& escape) { out.append(escape.text, escape.size); });
 }
 
+std::string_view json_escape(char c) {
+    const Escape& escape = kEscapes[static_cast<unsigned char>(c)];
+    return {escape.text, escape.size};
+}
+
 void append_number(std::string& out, Number n) {
     char digits[kNumberChars];
     out.append(digits, format_number(digits, n));

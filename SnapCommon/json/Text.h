@@ -13,6 +13,9 @@ namespace zqjson::detail {
 // The JSON escaping of `text`, without quotes: the bytes of escape_string.
 void append_escaped(std::string& out, std::string_view text);
 
+// What the JSON escaping writes for the byte `c`.
+std::string_view json_escape(char c);
+
 // `n` as a stream with precision 16 writes it in its default notation.
 void append_number(std::string& out, Number n);
 

@@ -87,15 +87,7 @@ std::string_view json_type_attribute(Code code) {
     return " type=\"json:null\"";
 }
 
-// The output text, and a scratch string for the JSON escape of one byte in an
-// attribute value.
-class Out : public detail::OutputBuffer {
-public:
-    std::string& scratch() { return scratch_; }
-
-private:
-    std::string scratch_;
-};
+using Out = detail::OutputBuffer;
 
 // ---------------------------------------------------------------------------
 // Translation tables, each built once on first use; the language makes that
@@ -197,13 +189,6 @@ bool is_json_escaped(char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
 }
 
-void append_json_escape(Out& out, char c) {
-    std::string& escape = out.scratch();
-    escape.clear();
-    detail::append_escaped(escape, std::string_view(&c, 1));
-    out.append(escape);
-}
-
 // The next byte that an attribute value rewrites, or `end`. The word test
 // looks for every byte either kind of value rewrites; the byte test is exact.
 template <bool (*is_special)(char)>
@@ -229,7 +214,7 @@ void append_attribute_value(Out& out, std::string_view text) {
         if (is_special(*p))
             out.append(attribute_form(*p));
         else
-            append_json_escape(out, *p);
+            out.append(detail::json_escape(*p));
         run = p + 1;
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
