@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # A short coverage-guided fuzz run (libFuzzer, with AddressSanitizer and
 # UBSan) of every fuzz target, seeded from the saved inputs that the targets
-# share in fuzz/corpus.
+# share in fuzz/corpus. Each target's executions are counted in the log, so
+# that a run that hardly ran shows. Any finding (a crash, a sanitizer report,
+# a broken check, a leak, a timeout, too much memory) fails the run, with the
+# fuzzer's report and the input it saved.
 # New inputs go to a scratch folder; the saved ones are only read.
 #   scripts/fuzz.sh [SECONDS]    (default 60 per target)
 set -euo pipefail
@@ -12,14 +15,33 @@ require_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang:clang++ \
 
 seconds=${1:-60}
 build=build-fuzz
+targets=()
+for source in fuzz/*.cpp; do targets+=("$(basename "$source" .cpp)"); done
+
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_BUILD_TESTS=ON \
     -DZQ_BUILD_FUZZ=ON -DZQ_SANITIZER="address;undefined" >/dev/null
-for target in fuzz/*.cpp; do
-    name=$(basename "$target" .cpp)
-    cmake --build "$build" --target "$name" -j "$(jobs)"
-    scratch=$(mktemp -d)
+cmake --build "$build" --target "${targets[@]}" -j "$(jobs)"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# The fuzzer's report without its progress lines.
+report() { grep -v '^#[0-9]' "$1" || true; }
+
+summary=()
+for name in "${targets[@]}"; do
     echo "== fuzzing $name for $seconds s"
-    "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-        -artifact_prefix="$build/$name-" "$scratch" fuzz/corpus
-    rm -rf "$scratch"
+    log="$build/$name.log"
+    mkdir "$scratch/$name"
+    if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+        -artifact_prefix="$build/$name-" "$scratch/$name" fuzz/corpus >"$log" 2>&1; then
+        report "$log"
+        echo "== $name: finding; the input is the 'Test unit written to' file above" >&2
+        exit 1
+    fi
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    summary+=("$(printf '%-16s %12s executions in %s s' "$name" "$executions" "$seconds")")
+    echo "${summary[-1]}"
 done
+echo "== fuzzing summary"
+printf '%s\n' "${summary[@]}"

@@ -240,16 +240,41 @@ TEST(IndentedJson, NumbersWithSixteenSignificantDigits) {
     }
 }
 
+// The two largest doubles round, at 16 digits, to a text beyond the largest
+// double, which reads back as out of range: they take the largest text that
+// reads back instead.
+TEST(IndentedJson, NumbersAtTheTopOfTheRangeReadBack) {
+    const double max = std::numeric_limits<double>::max();
+    const double below_max = std::nextafter(max, 0.0);
+    const struct {
+        double n;
+        const char* text;
+    } cases[] = {
+        {max, "1.797693134862315e+308"},
+        {-max, "-1.797693134862315e+308"},
+        {below_max, "1.797693134862315e+308"},
+        {std::nextafter(below_max, 0.0), "1.797693134862315e+308"},
+        {1.797693134862315e308, "1.797693134862315e+308"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string text = indented(arr({num(c.n)}));
+        EXPECT_EQ(text, std::string("[\n\t") + c.text + " \n] \n");
+        Array back;
+        EXPECT_TRUE(back.parse(text));
+    }
+}
+
 // The number text is what a stream with precision 16 writes, also for the
 // values that take the shortcuts for integers and fixed notation, and for
-// non-finite values.
+// non-finite values; only the largest doubles (above) differ.
 TEST(IndentedJson, NumberTextMatchesTheStream) {
     std::mt19937_64 bits(7);
     std::vector<double> samples = {std::numeric_limits<double>::infinity(),
                                    -std::numeric_limits<double>::infinity(),
                                    std::numeric_limits<double>::quiet_NaN(),
                                    std::numeric_limits<double>::denorm_min(),
-                                   std::numeric_limits<double>::max(),
+                                   std::nextafter(std::nextafter(std::numeric_limits<double>::max(), 0.0), 0.0),
                                    -9007199254740993.0,
                                    1e16 - 2,
                                    -1e16};

@@ -179,16 +179,28 @@ char* write_fixed(char* p, bool negative, FixedDecimal number) {
 // Sign, 16 digits, point and a five-character exponent, with room to spare.
 constexpr std::size_t kNumberChars = 32;
 
+// The largest number of kNumberDigits significant digits that reads back.
+// The few doubles above it round, at that many digits, to a text beyond the
+// largest double, which the parser rejects as out of range; they are written
+// as this number instead.
+constexpr double kLargestReadable = 1.797693134862315e308;
+static_assert(kNumberDigits == 16, "kLargestReadable is the largest double rounded down to kNumberDigits digits");
+
+double within_readable_range(double d) {
+    return std::isfinite(d) && std::fabs(d) > kLargestReadable ? std::copysign(kLargestReadable, d) : d;
+}
+
 // Writes `n` as a stream with precision kNumberDigits writes it in its
-// default notation; returns the end of the text. Integers and the fixed
-// notation take shortcuts; the general conversion does the rest.
+// default notation, but for the doubles above kLargestReadable; returns the
+// end of the text. Integers and the fixed notation take shortcuts; the
+// general conversion does the rest.
 char* format_number(char* first, Number n) {
     const auto d = static_cast<double>(n);
     char* const last = first + kNumberChars;
     if (is_plain_integer(d)) return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
     FixedDecimal fixed;
     if (std::isfinite(d) && d != 0 && round_to_fixed(std::fabs(d), fixed)) return write_fixed(first, d < 0, fixed);
-    return std::to_chars(first, last, d, std::chars_format::general, kNumberDigits).ptr;
+    return std::to_chars(first, last, within_readable_range(d), std::chars_format::general, kNumberDigits).ptr;
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ void append_escaped(std::string& out, std::string_view text);
 // What the JSON escaping writes for the byte `c`.
 std::string_view json_escape(char c);
 
-// `n` as a stream with precision 16 writes it in its default notation.
+// `n` as a stream with precision 16 writes it in its default notation, but
+// for the largest doubles, which that text would put out of range: they are
+// rounded toward zero instead, so that the text reads back.
 void append_number(std::string& out, Number n);
 
 }  // namespace zqjson::detail
