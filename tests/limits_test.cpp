@@ -21,6 +21,14 @@
 #endif
 #endif
 
+#if defined(__SANITIZE_THREAD__)
+#define ZQ_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZQ_THREAD_SANITIZER 1
+#endif
+#endif
+
 #ifdef ZQ_ADDRESS_SANITIZER
 // Gives the allocator's free memory, quarantine included, back to the system.
 extern "C" void __sanitizer_purge_allocator();
@@ -34,6 +42,14 @@ using namespace zqjson;
 constexpr bool kAddressSanitizer = true;
 #else
 constexpr bool kAddressSanitizer = false;
+#endif
+
+// ThreadSanitizer's frames and shadow memory dwarf what the stack and memory
+// tests measure; that build is there to find races.
+#ifdef ZQ_THREAD_SANITIZER
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
 #endif
 
 // The cross build runs the tests under an emulator, which it names here.
@@ -97,8 +113,8 @@ struct AtTheBound {
 };
 
 TEST(Limits, DocumentAtTheBoundOnASmallStack) {
-    if (kAddressSanitizer)
-        GTEST_SKIP() << "AddressSanitizer's frames need more than " << kSmallStack << " bytes of stack at this depth";
+    if (kAddressSanitizer || kThreadSanitizer)
+        GTEST_SKIP() << "a sanitizer's frames need more than " << kSmallStack << " bytes of stack at this depth";
     const std::string text = nested_mixed(kMaxDepth);
     AtTheBound seen;
     auto work = [&] {
@@ -296,6 +312,7 @@ std::size_t read_and_write_large(std::size_t bytes) {
 }
 
 TEST(Limits, LargeDocumentUsesMemoryInProportion) {
+    if (kThreadSanitizer) GTEST_SKIP() << "ThreadSanitizer's shadow memory is not the document's";
     // A small round first: what is set up once (the allocator's arenas, and
     // the code an emulator translates) is not the document's.
     read_and_write_large(kWarmUpBytes);
