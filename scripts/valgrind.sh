@@ -34,8 +34,10 @@ MemoryCheckCommandOptions: ${options[*]}
 CONFIG
 
 # ctest looks for, and points to, its own log of each test, which the options
-# above replace.
-if ! ctest --test-dir "$build" -T memcheck --output-on-failure -j "$(jobs)" |
+# above replace. The test of resident memory per input byte is left out:
+# under memcheck the resident memory is memcheck's.
+if ! ctest --test-dir "$build" -T memcheck --output-on-failure -j "$(jobs)" \
+    -E '^Limits\.LargeDocumentUsesMemoryInProportion$' |
     grep -v -e '^Cannot find memory tester output file' -e '^MemCheck log files can be found here' \
         -e 'MemoryChecker\.<#>\.log'; then
     for log in $(grep -l 'ERROR SUMMARY: [1-9]' "$logs"/*.log); do
