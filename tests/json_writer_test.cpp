@@ -294,9 +294,7 @@ TEST(IndentedJson, NumberTextMatchesTheStream) {
         std::ostringstream stream;
         stream.precision(kNumberDigits);
         stream << d;
-        std::string text;
-        detail::append_number(text, d);
-        ASSERT_EQ(text, stream.str()) << std::hexfloat << d;
+        ASSERT_EQ(detail::NumberText(d).view(), stream.str()) << std::hexfloat << d;
     }
 }
 

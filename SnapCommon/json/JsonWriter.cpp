@@ -218,9 +218,8 @@ std::string_view json_escape(char c) {
     return {escape.text, escape.size};
 }
 
-void append_number(std::string& out, Number n) {
-    char digits[kNumberChars];
-    out.append(digits, format_number(digits, n));
+NumberText::NumberText(Number n) : size_(static_cast<std::size_t>(format_number(chars_, n) - chars_)) {
+    static_assert(sizeof chars_ == kNumberChars, "a number's text fits");
 }
 
 }  // namespace detail
@@ -318,7 +317,7 @@ private:
     // A container only opens here; its children follow from the stack.
     // Released content renders empty.
     void line(std::size_t depth, const String* name, const Value& value) {
-        out_.append_repeated(depth, '\t');
+        out_.append_tabs(depth);
         if (name) {
             out_.append('"');
             out_.append_escaped(*name);
@@ -367,7 +366,7 @@ private:
     template <std::size_t N>
     void close(std::size_t depth, const char (&closing)[N]) {
         out_.remove_last_comma();
-        out_.append_repeated(depth, '\t');
+        out_.append_tabs(depth);
         out_.append(closing);
         open_.pop_back();
     }

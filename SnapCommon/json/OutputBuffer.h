@@ -24,7 +24,14 @@ public:
     ~OutputBuffer() { std::free(data_); }
 
     void append(char c) { *claim(1) = c, ++size_; }
-    void append(const char* text, std::size_t size) { std::memcpy(claim(size), text, size), size_ += size; }
+    void append(const char* text, std::size_t size) {
+        char* to = claim(size);
+        if (size <= kSmallPiece)
+            copy_small(to, text, size);
+        else
+            std::memcpy(to, text, size);
+        size_ += size;
+    }
     void append(std::string_view text) {
         if (text.empty()) return;  // an empty view may have no storage at all
         append(text.data(), text.size());
@@ -33,7 +40,16 @@ public:
     void append(const char (&literal)[N]) {
         append(literal, N - 1);
     }
-    void append_repeated(std::size_t count, char c) { std::memset(claim(count), c, count), size_ += count; }
+    // Indentation: most lines are a few levels deep, and a fixed-size store
+    // of tabs beats a call to fill a handful of bytes.
+    void append_tabs(std::size_t count) {
+        if (count > kShortIndent) {
+            std::memset(claim(count), '\t', count), size_ += count;
+            return;
+        }
+        static constexpr char kTabs[kShortIndent + 1] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+        std::memcpy(claim(kShortIndent), kTabs, kShortIndent), size_ += count;
+    }
 
     // Room for `count` more bytes at the end, to be taken with `advance` or
     // `advance_to`.
@@ -62,6 +78,25 @@ public:
 
 private:
     static constexpr std::size_t kFirstCapacity = 4096;
+    static constexpr std::size_t kShortIndent = 16;
+    // Names, tags and most values are a few bytes long: copied with two
+    // fixed-size moves that may overlap, never reading past the piece,
+    // rather than with a call.
+    static constexpr std::size_t kSmallPiece = 16;
+
+    static void copy_small(char* to, const char* from, std::size_t size) {
+        if (size >= 8) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + size - 8, from + size - 8, 8);
+        } else if (size >= 4) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + size - 4, from + size - 4, 4);
+        } else if (size > 0) {
+            to[0] = from[0];
+            to[size / 2] = from[size / 2];
+            to[size - 1] = from[size - 1];
+        }
+    }
 
     void grow(std::size_t count) {
         const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});

@@ -395,9 +395,7 @@ private:
         using Access = detail::ModelAccess;
         switch (Access::kind(v)) {
             case NumberType:
-                number_.clear();
-                detail::append_number(number_, Access::number(v));
-                scalar(Code::Number, key, number_, depth);
+                scalar(Code::Number, key, detail::NumberText(Access::number(v)).view(), depth);
                 return;
             case BooleanType:
                 scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", depth);
@@ -412,7 +410,7 @@ private:
                 array(content_of(Access::array(v)), key, depth);
                 return;
             default:  // null, and a Value that holds nothing
-                out_.append_repeated(depth, '\t');
+                out_.append_tabs(depth);
                 append_open_tag(out_, dialect_, Code::Null, key, " /", {});
                 out_.append('\n');
                 return;
@@ -426,7 +424,7 @@ private:
     }
 
     Out::Span open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
-        out_.append_repeated(depth, '\t');
+        out_.append_tabs(depth);
         return append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
     }
 
@@ -499,7 +497,7 @@ private:
     void step_object(Container& c) {
         if (c.next_member == c.end_member) {
             if (c.has_element) {
-                out_.append_repeated(c.depth, '\t');
+                out_.append_tabs(c.depth);
                 close(c.element);
             }
             --open_;
@@ -512,7 +510,7 @@ private:
     void step_array(Container& c) {
         if (c.in_wrapper) {
             out_.append('\n');
-            out_.append_repeated(c.depth, '\t');
+            out_.append_tabs(c.depth);
             close(c.wrapper);
             c.in_wrapper = false;
         }
@@ -520,7 +518,7 @@ private:
             --open_;
             return;
         }
-        out_.append_repeated(c.depth, '\t');
+        out_.append_tabs(c.depth);
         out_.append('<');
         if (c.has_wrapper) {
             out_.append_again(c.wrapper);
@@ -540,8 +538,7 @@ private:
     const Dialect& dialect_;
     std::vector<Container> frames_;
     std::size_t open_ = 0;  // frames in use
-    std::string number_;    // scratch for a number's text
-    Out text_;              // scratch for escaped content that is written twice
+    Out text_;  // scratch for escaped content that is written twice
 };
 
 void require_xml_format(Format format) {
