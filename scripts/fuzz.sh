@@ -28,7 +28,6 @@ trap 'rm -rf "$scratch"' EXIT
 # The fuzzer's report without its progress lines.
 report() { grep -v '^#[0-9]' "$1" || true; }
 
-summary=()
 for name in "${targets[@]}"; do
     echo "== fuzzing $name for $seconds s"
     log="$build/$name.log"
@@ -40,8 +39,5 @@ for name in "${targets[@]}"; do
         exit 1
     fi
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    summary+=("$(printf '%-16s %12s executions in %s s' "$name" "$executions" "$seconds")")
-    echo "${summary[-1]}"
+    printf '%-16s %12s executions in %s s\n' "$name" "$executions" "$seconds"
 done
-echo "== fuzzing summary"
-printf '%s\n' "${summary[@]}"

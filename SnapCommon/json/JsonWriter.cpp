@@ -176,8 +176,7 @@ char* write_fixed(char* p, bool negative, FixedDecimal number) {
     return std::copy(digits + integer_digits, digits + significant, p);
 }
 
-// Sign, 16 digits, point and a five-character exponent, with room to spare.
-constexpr std::size_t kNumberChars = 32;
+using detail::kNumberChars;
 
 // The largest number of kNumberDigits significant digits that reads back.
 // The few doubles above it round, at that many digits, to a text beyond the
@@ -207,20 +206,12 @@ char* format_number(char* first, Number n) {
 
 namespace detail {
 
-void append_escaped(std::string& out, std::string_view text) {
-    for_each_run(
-        text, [&](const char* run, std::size_t size) { out.append(run, size); },
-        [&](const Escape& escape) { out.append(escape.text, escape.size); });
-}
-
 std::string_view json_escape(char c) {
     const Escape& escape = kEscapes[static_cast<unsigned char>(c)];
     return {escape.text, escape.size};
 }
 
-NumberText::NumberText(Number n) : size_(static_cast<std::size_t>(format_number(chars_, n) - chars_)) {
-    static_assert(sizeof chars_ == kNumberChars, "a number's text fits");
-}
+NumberText::NumberText(Number n) : size_(static_cast<std::size_t>(format_number(chars_, n) - chars_)) {}
 
 }  // namespace detail
 
@@ -228,7 +219,9 @@ std::string escape_string(const std::string& text, bool quote) {
     std::string out;
     out.reserve(2 * (text.size() + 1));
     if (quote) out += '"';
-    detail::append_escaped(out, text);
+    for_each_run(
+        text, [&](const char* run, std::size_t size) { out.append(run, size); },
+        [&](const Escape& escape) { out.append(escape.text, escape.size); });
     if (quote) out += '"';
     return out;
 }

@@ -1,17 +1,18 @@
-// Text building blocks shared by the JSON and XML writers. Each appends to
-// the caller's buffer, so a whole rendering grows one string.
+// Text building blocks the XML writer takes from the JSON writer: a byte's
+// escape and a number's text, each handed over without an allocation.
 #ifndef ZQ_JSON_TEXT_H
 #define ZQ_JSON_TEXT_H
 
-#include <string>
+#include <cstddef>
 #include <string_view>
 
 #include "../ZQJson.h"
 
 namespace zqjson::detail {
 
-// The JSON escaping of `text`, without quotes: the bytes of escape_string.
-void append_escaped(std::string& out, std::string_view text);
+// Room for any number's text: sign, 16 digits, point and a five-character
+// exponent, with room to spare.
+constexpr std::size_t kNumberChars = 32;
 
 // What the JSON escaping writes for the byte `c`.
 std::string_view json_escape(char c);
@@ -27,7 +28,7 @@ public:
     std::string_view view() const { return {chars_, size_}; }
 
 private:
-    char chars_[32];  // sign, 16 digits, point and exponent, with room to spare
+    char chars_[kNumberChars];
     std::size_t size_;
 };
 
