@@ -132,6 +132,10 @@ public:
     bool parse(std::istream& in);
     bool parse(const String& text);
 
+    // Nodes come from the library's own store (see the README).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
+
 private:
     friend struct detail::ModelAccess;
 
@@ -192,6 +196,10 @@ public:
     // JSON for format 0, XML otherwise.
     std::string write(Format format) const;
 
+    // Nodes come from the library's own store (see the README).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
+
 private:
     friend struct detail::ModelAccess;
 
@@ -244,6 +252,10 @@ public:
 
     std::string json() const;
     std::string xml(Format format, const String& header, const String& attrib) const;
+
+    // Nodes come from the library's own store (see the README).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
 
 private:
     friend struct detail::ModelAccess;

@@ -1,0 +1,185 @@
+// The node store, and the allocation functions of Value, Array and Object
+// that draw on it.
+#include "NodePool.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <type_traits>
+
+#include "../ZQJson.h"
+
+namespace zqjson {
+namespace detail {
+
+// A slab's header sits at its start; its slots follow. Released slots are
+// chained through their first bytes.
+struct NodePool::Slab {
+    Slab* previous;
+    Slab* next;
+    void* released;
+    char* fresh;  // first slot never handed out
+    std::size_t live;
+    bool listed;
+
+    char* end() { return reinterpret_cast<char*>(this) + kSlabBytes; }
+    void empty_out() {
+        released = nullptr;
+        fresh = reinterpret_cast<char*>(this + 1);
+        live = 0;
+    }
+    bool full(std::size_t slot_size) {
+        return released == nullptr && static_cast<std::size_t>(end() - fresh) < slot_size;
+    }
+    // Slabs are aligned to their size, so a node finds its slab by masking.
+    static Slab* of(void* node) {
+        return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(node) & ~(std::uintptr_t{kSlabBytes} - 1));
+    }
+};
+
+NodePool::Lock::Lock(std::atomic<bool>& held) : held_(held) {
+    // Spins only while another thread is inside; yields so that a holder
+    // that lost its processor gets it back.
+    while (held_.exchange(true, std::memory_order_acquire))
+        while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
+}
+
+void* NodePool::take() {
+    Lock lock(held_);
+    Slab* slab = with_room_ ? with_room_ : open_slab();
+    void* node;
+    if (slab->released) {
+        node = slab->released;
+        slab->released = *static_cast<void**>(node);
+    } else {
+        node = slab->fresh;
+        slab->fresh += slot_size_;
+    }
+    ++slab->live;
+    if (slab->full(slot_size_)) unlist(slab);
+    return node;
+}
+
+void NodePool::give_back(void* node) noexcept {
+    Slab* slab = Slab::of(node);
+    Lock lock(held_);
+    *static_cast<void**>(node) = slab->released;
+    slab->released = node;
+    if (--slab->live == 0) {
+        retire(slab);
+        return;
+    }
+    if (!slab->listed) list(slab);
+}
+
+std::size_t NodePool::slabs() {
+    Lock lock(held_);
+    return slabs_;
+}
+
+NodePool::Slab* NodePool::open_slab() {
+    Slab* slab = spare_;
+    if (slab) {
+        spare_ = nullptr;
+    } else {
+        slab = static_cast<Slab*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
+        if (!slab) throw std::bad_alloc();
+        ++slabs_;
+        slab->listed = false;
+        slab->empty_out();
+    }
+    list(slab);
+    return slab;
+}
+
+void NodePool::list(Slab* slab) {
+    slab->previous = nullptr;
+    slab->next = with_room_;
+    if (with_room_) with_room_->previous = slab;
+    with_room_ = slab;
+    slab->listed = true;
+}
+
+void NodePool::unlist(Slab* slab) {
+    if (slab->previous)
+        slab->previous->next = slab->next;
+    else
+        with_room_ = slab->next;
+    if (slab->next) slab->next->previous = slab->previous;
+    slab->listed = false;
+}
+
+void NodePool::retire(Slab* slab) {
+    if (slab->listed) unlist(slab);
+    if (spare_) {
+        std::free(slab);
+        --slabs_;
+        return;
+    }
+    slab->empty_out();
+    spare_ = slab;
+}
+
+namespace {
+
+// Nothing to run at exit: a node released by a static destructor in any
+// order still finds its pool.
+static_assert(std::is_trivially_destructible_v<NodePool>);
+
+#if ZQ_NODE_POOL
+NodePool value_nodes(sizeof(Value));
+NodePool array_nodes(sizeof(Array));
+NodePool object_nodes(sizeof(Object));
+
+template <class T>
+NodePool& pool_of();
+template <>
+NodePool& pool_of<Value>() {
+    return value_nodes;
+}
+template <>
+NodePool& pool_of<Array>() {
+    return array_nodes;
+}
+template <>
+NodePool& pool_of<Object>() {
+    return object_nodes;
+}
+
+// Anything but a node of the class itself (none derives from these) takes
+// the general heap.
+template <class T>
+void* allocate(std::size_t size) {
+    return size == sizeof(T) ? pool_of<T>().take() : ::operator new(size);
+}
+template <class T>
+void deallocate(void* node, std::size_t size) {
+    if (size == sizeof(T))
+        pool_of<T>().give_back(node);
+    else
+        ::operator delete(node);
+}
+#else
+// Checkers see every node as its own heap block.
+template <class T>
+void* allocate(std::size_t size) {
+    return ::operator new(size);
+}
+template <class T>
+void deallocate(void* node, std::size_t) {
+    ::operator delete(node);
+}
+#endif
+
+}  // namespace
+}  // namespace detail
+
+void* Value::operator new(std::size_t size) { return detail::allocate<Value>(size); }
+void Value::operator delete(void* node, std::size_t size) noexcept { detail::deallocate<Value>(node, size); }
+void* Array::operator new(std::size_t size) { return detail::allocate<Array>(size); }
+void Array::operator delete(void* node, std::size_t size) noexcept { detail::deallocate<Array>(node, size); }
+void* Object::operator new(std::size_t size) { return detail::allocate<Object>(size); }
+void Object::operator delete(void* node, std::size_t size) noexcept { detail::deallocate<Object>(node, size); }
+
+}  // namespace zqjson

@@ -1,0 +1,113 @@
+// The node store: slots never overlap, released slots are reused, a slab
+// returns to the heap once its last slot is released, and nodes may be
+// released on another thread than the one that took them (run under
+// ThreadSanitizer by scripts/tsan.sh).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/NodePool.h"
+
+using zqjson::detail::NodePool;
+
+namespace {
+
+constexpr std::size_t kSlot = 24;
+// Enough slots to need several slabs.
+constexpr std::size_t kManySlots = 3 * NodePool::kSlabBytes / kSlot;
+
+std::vector<char*> take(NodePool& pool, std::size_t count) {
+    std::vector<char*> nodes;
+    for (std::size_t i = 0; i < count; ++i) nodes.push_back(static_cast<char*>(pool.take()));
+    return nodes;
+}
+
+}  // namespace
+
+TEST(NodePool, SlotsAreAlignedAndDisjoint) {
+    NodePool pool(kSlot);
+    std::vector<char*> nodes = take(pool, kManySlots);
+    for (std::size_t i = 0; i < nodes.size(); ++i) std::memset(nodes[i], static_cast<int>(i), kSlot);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(nodes[i]) % alignof(void*), 0u);
+        EXPECT_EQ(nodes[i][0], static_cast<char>(i));
+        EXPECT_EQ(nodes[i][kSlot - 1], static_cast<char>(i));
+    }
+    std::sort(nodes.begin(), nodes.end());
+    for (std::size_t i = 1; i < nodes.size(); ++i) EXPECT_GE(nodes[i] - nodes[i - 1], static_cast<std::ptrdiff_t>(kSlot));
+    for (char* node : nodes) pool.give_back(node);
+}
+
+TEST(NodePool, ReleasedSlotsAreReusedAndEmptySlabsReturned) {
+    NodePool pool(kSlot);
+    std::vector<char*> nodes = take(pool, kManySlots);
+    const std::size_t slabs = pool.slabs();
+    EXPECT_GE(slabs, 3u);
+
+    // Every other node released and taken again: no new slab.
+    for (std::size_t i = 0; i < nodes.size(); i += 2) pool.give_back(nodes[i]);
+    for (std::size_t i = 0; i < nodes.size(); i += 2) nodes[i] = static_cast<char*>(pool.take());
+    EXPECT_EQ(pool.slabs(), slabs);
+
+    // All released: one empty slab is kept, the rest go back to the heap.
+    for (char* node : nodes) pool.give_back(node);
+    EXPECT_EQ(pool.slabs(), 1u);
+
+    // A node made and released in turn lives in the kept slab.
+    for (int i = 0; i < 1000; ++i) pool.give_back(pool.take());
+    EXPECT_EQ(pool.slabs(), 1u);
+}
+
+TEST(NodePool, NodesMayBeReleasedOnAnotherThread) {
+    NodePool pool(kSlot);
+    constexpr int kThreads = 8;
+    constexpr std::size_t kPerThread = 20000;
+    // Each thread takes its batch, then releases the batch of its neighbour.
+    std::vector<std::vector<char*>> batches(kThreads);
+    auto run_all = [&](const std::function<void(int)>& work) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+        for (std::thread& thread : threads) thread.join();
+    };
+    run_all([&](int t) {
+        batches[t] = take(pool, kPerThread);
+        for (char* node : batches[t]) std::memset(node, t, kSlot);
+    });
+    run_all([&](int t) {
+        const int other = (t + 1) % kThreads;
+        for (char* node : batches[other]) {
+            EXPECT_EQ(node[kSlot - 1], static_cast<char>(other));
+            pool.give_back(node);
+        }
+    });
+    EXPECT_EQ(pool.slabs(), 1u);
+}
+
+// Documents built on one thread and destroyed on others, through the public
+// classes, whose nodes come from the library's own pools.
+TEST(NodePool, DocumentsMoveBetweenThreads) {
+    constexpr int kThreads = 6;
+    std::vector<zqjson::Object*> documents(kThreads);
+    std::vector<std::thread> builders;
+    for (int t = 0; t < kThreads; ++t)
+        builders.emplace_back([&documents, t] {
+            auto* document = new zqjson::Object;
+            ASSERT_TRUE(document->parse(R"({"list": [1, [2, {"k": "v"}], 3], "n": null})"));
+            documents[t] = document;
+        });
+    for (std::thread& thread : builders) thread.join();
+    std::vector<std::thread> destroyers;
+    for (int t = 0; t < kThreads; ++t)
+        destroyers.emplace_back([&documents, t] {
+            zqjson::Object* document = documents[(t + 1) % kThreads];
+            EXPECT_EQ(document->size(), 2u);
+            delete document;
+        });
+    for (std::thread& thread : destroyers) thread.join();
+}
