@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Text.h"
 
 using namespace zqjson;
@@ -436,6 +437,33 @@ TEST(IndentedJson, RendersDeepNesting) {
     EXPECT_EQ(text.size(), kDepth * (kDepth - 1) + 5 * kDepth);
     EXPECT_EQ(text.substr(0, 4), "[\n\t[");
     EXPECT_EQ(text.substr(text.size() - 7), "\t] \n] \n");
+}
+
+// What the tool writes goes out in pieces as it is rendered; the padding
+// moves where each piece ends among values, openings and closings.
+TEST(IndentedJson, WrittenToAStreamAsJsonReturnsIt) {
+    for (std::size_t padding = 0; padding < 24; ++padding) {
+        Array list;
+        for (int i = 0; i < 3000; ++i) {
+            Array inner;
+            inner << Value(String(padding, 'x')) << Value(Array());
+            Object member;
+            member.import("k", Value(inner));
+            member.import("e", Value(Object()));
+            list << Value(member);
+        }
+        std::ostringstream out;
+        std::string expected;
+        if (padding % 2) {
+            detail::write_json(out, list);
+            expected = list.json();
+        } else {
+            const Object document("list", Value(list));
+            detail::write_json(out, document);
+            expected = document.json();
+        }
+        ASSERT_EQ(out.str(), expected) << "padding " << padding;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Parser.h"
 
 namespace {
@@ -27,7 +28,8 @@ enum ExitStatus { kSuccess = 0, kNotAccepted = 1, kUsageError = 2 };
 
 constexpr const char* kProgram = "zqjson";
 constexpr const char* kStdinName = "<stdin>";
-constexpr std::size_t kReadChunk = 1 << 20;
+// What is read at a time from a pipe or terminal.
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 constexpr const char* kToolHelp =
     "usage: zqjson COMMAND [FILE...]\n"
@@ -79,19 +81,22 @@ void report(const std::string& name, const std::string& problem) {
     std::cerr << kProgram << ": " << name << ": " << problem << '\n';
 }
 
-// Reads to the end of `file`: a regular file in one read of its whole size,
-// anything else a chunk at a time.
+// Reads to the end of `file`: a regular file in one read of its size and one
+// byte more, so that the end shows in that read; anything else, or a file
+// that grew meanwhile, a chunk at a time. Only what is read is made room
+// for: each page of the text is touched once.
 bool read_all(std::FILE* file, std::string& text) {
     struct stat status;
     std::size_t chunk = kReadChunk;
     if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
-        chunk = std::max(chunk, static_cast<std::size_t>(status.st_size) + 1);  // + 1: the end shows in this read
+        chunk = static_cast<std::size_t>(status.st_size) + 1;
     std::size_t size = 0;
     for (;;) {
         text.resize(size + chunk);
         const std::size_t got = std::fread(&text[size], 1, chunk, file);
         size += got;
         if (got < chunk) break;
+        chunk = kReadChunk;
     }
     text.resize(size);
     return !std::ferror(file);
@@ -180,9 +185,10 @@ void write_text(const std::string& text) { std::cout.write(text.data(), static_c
 
 int reformat_command(const Arguments& arguments) {
     return write_command(arguments.files[0], [](const Document& document) {
-        const std::string text =
-            document.opened == detail::Opened::Object ? document.object.json() : document.array.json();
-        write_text(text);
+        if (document.opened == detail::Opened::Object)
+            detail::write_json(std::cout, document.object);
+        else
+            detail::write_json(std::cout, document.array);
     });
 }
 

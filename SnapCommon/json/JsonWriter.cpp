@@ -14,6 +14,7 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "JsonWriter.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Parser.h"
@@ -258,10 +259,25 @@ public:
         if (size() >= 3 && data()[size() - 2] == ',') data()[size() - 2] = ' ';
     }
 
+    // Once the text has grown past kDrainBytes, writes all of it to `stream`
+    // but the last few bytes, whose comma a closing container may still turn
+    // into a space: a large document is written without being held whole.
+    void drain_to(std::ostream& stream) {
+        if (size() < kDrainBytes) return;
+        stream.write(data(), static_cast<std::streamsize>(size() - kKeptTail));
+        keep_last(kKeptTail);
+    }
+
 private:
     // Keys and short values: each byte's whole table entry is stored at
     // once and the cursor moves by its length, which beats looking for runs.
     static constexpr std::size_t kShortText = 16;
+    // Text held before a write to a stream: few enough pages to stay in
+    // cache, enough bytes that the writes are few.
+    static constexpr std::size_t kDrainBytes = 64 * 1024;
+    // More than the comma and line break at the end, so that the comma test
+    // above reads the same after a drain.
+    static constexpr std::size_t kKeptTail = 8;
 
     void append_escaped_bytewise(std::string_view text) {
         char* p = claim(kLongestEscape * text.size() + sizeof(Escape));
@@ -281,9 +297,12 @@ class IndentedWriter {
 public:
     explicit IndentedWriter(Buffer& out) : out_(out) {}
 
-    void write(const Value& root) {
+    // `between_lines` sees the buffer after each line.
+    template <class BetweenLines>
+    void write(const Value& root, BetweenLines between_lines) {
         line(0, nullptr, root);
         while (!open_.empty()) {
+            between_lines(out_);
             Open& top = open_.back();
             const std::size_t depth = open_.size();
             if (top.is_object && top.member != top.members_end) {
@@ -368,13 +387,25 @@ private:
     std::vector<Open> open_;
 };
 
+template <class Container, class BetweenLines>
+void render_into(Buffer& out, const Container& container, BetweenLines between_lines) {
+    const ModelAccess::Borrowed<Container> view(container);
+    IndentedWriter(out).write(view.value(), between_lines);
+    out.remove_last_comma();
+}
+
 template <class Container>
 std::string render(const Container& container) {
     Buffer out;
-    const ModelAccess::Borrowed<Container> view(container);
-    IndentedWriter(out).write(view.value());
-    out.remove_last_comma();
+    render_into(out, container, [](Buffer&) {});
     return out.text();
+}
+
+template <class Container>
+void render_to(std::ostream& stream, const Container& container) {
+    Buffer out;
+    render_into(out, container, [&](Buffer& text) { text.drain_to(stream); });
+    stream.write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -399,6 +430,10 @@ void stream_string(std::ostream& out, const String& text) {
 std::string Object::json() const { return json::render(*this); }
 
 std::string Array::json() const { return json::render(*this); }
+
+void detail::write_json(std::ostream& out, const Object& object) { json::render_to(out, object); }
+
+void detail::write_json(std::ostream& out, const Array& array) { json::render_to(out, array); }
 
 namespace json {
 namespace {

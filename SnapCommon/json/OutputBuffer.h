@@ -75,6 +75,11 @@ public:
     std::string_view view() const { return {data_, size_}; }
     std::string text() const { return std::string(data_, size_); }
     void clear() { size_ = 0; }
+    // Drops all but the last `count` bytes, which move to the front.
+    void keep_last(std::size_t count) {
+        std::memmove(data_, data_ + size_ - count, count);
+        size_ = count;
+    }
 
 private:
     static constexpr std::size_t kFirstCapacity = 4096;
