@@ -4,7 +4,11 @@
 // ThreadSanitizer by scripts/tsan.sh).
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -110,4 +114,34 @@ TEST(NodePool, DocumentsMoveBetweenThreads) {
             delete document;
         });
     for (std::thread& thread : destroyers) thread.join();
+}
+
+// A fork while other threads make and release nodes: the child can still
+// make nodes. A child stuck on a pool held by a thread it does not have dies
+// of its alarm.
+TEST(NodePool, ChildOfAForkCanMakeNodes) {
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> churners;
+    for (int t = 0; t < 3; ++t)
+        churners.emplace_back([&stop] {
+            while (!stop) {
+                zqjson::Array a;
+                a << zqjson::Value(zqjson::Number(1)) << zqjson::Value(zqjson::Object());
+            }
+        });
+    for (int i = 0; i < 50 && !HasFailure(); ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(2);
+            zqjson::Array a;
+            a << zqjson::Value(zqjson::Number(2)) << zqjson::Value(zqjson::Array());
+            _exit(a.size() == 2 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child of fork " << i;
+    }
+    stop = true;
+    for (std::thread& thread : churners) thread.join();
 }

@@ -2,6 +2,8 @@
 // that draw on it.
 #include "NodePool.h"
 
+#include <pthread.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -38,11 +40,11 @@ struct NodePool::Slab {
     }
 };
 
-NodePool::Lock::Lock(std::atomic<bool>& held) : held_(held) {
-    // Spins only while another thread is inside; yields so that a holder
-    // that lost its processor gets it back.
-    while (held_.exchange(true, std::memory_order_acquire))
-        while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
+// Spins only while another thread is inside; yields so that a holder that
+// lost its processor gets it back.
+void NodePool::Lock::acquire(std::atomic<bool>& held) {
+    while (held.exchange(true, std::memory_order_acquire))
+        while (held.load(std::memory_order_relaxed)) std::this_thread::yield();
 }
 
 void* NodePool::take() {
@@ -132,6 +134,21 @@ NodePool value_nodes(sizeof(Value));
 NodePool array_nodes(sizeof(Array));
 NodePool object_nodes(sizeof(Object));
 
+// A fork while another thread holds a pool would leave the child's copy
+// held for good, and the child's first node waiting forever: the forking
+// thread holds every pool across the fork, as the C library does its heap.
+void hold_pools() {
+    value_nodes.hold();
+    array_nodes.hold();
+    object_nodes.hold();
+}
+void release_pools() {
+    object_nodes.release();
+    array_nodes.release();
+    value_nodes.release();
+}
+[[maybe_unused]] const int fork_handlers = pthread_atfork(hold_pools, release_pools, release_pools);
+
 template <class T>
 NodePool& pool_of();
 template <>
@@ -151,6 +168,7 @@ NodePool& pool_of<Object>() {
 // the general heap.
 template <class T>
 void* allocate(std::size_t size) {
+    static_assert(alignof(T) <= alignof(void*), "slots are aligned for pointers");
     return size == sizeof(T) ? pool_of<T>().take() : ::operator new(size);
 }
 template <class T>

@@ -32,6 +32,11 @@ public:
     // Slabs held, the empty one kept included.
     std::size_t slabs();
 
+    // Around a fork: held by the forking thread, so that no other thread
+    // holds it when the child's copy is made.
+    void hold() { Lock::acquire(held_); }
+    void release() { Lock::release(held_); }
+
 private:
     struct Slab;
 
@@ -48,10 +53,13 @@ private:
     // mutex, whose two atomic operations would cost more than the work.
     class Lock {
     public:
-        explicit Lock(std::atomic<bool>& held);
-        ~Lock() { held_.store(false, std::memory_order_release); }
+        explicit Lock(std::atomic<bool>& held) : held_(held) { acquire(held_); }
+        ~Lock() { release(held_); }
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
+
+        static void acquire(std::atomic<bool>& held);
+        static void release(std::atomic<bool>& held) { held.store(false, std::memory_order_release); }
 
     private:
         std::atomic<bool>& held_;
