@@ -125,8 +125,7 @@ void NodePool::retire(Slab* slab) {
 
 namespace {
 
-// Nothing to run at exit: a node released by a static destructor in any
-// order still finds its pool.
+// Nothing runs at exit (see the class).
 static_assert(std::is_trivially_destructible_v<NodePool>);
 
 #if ZQ_NODE_POOL

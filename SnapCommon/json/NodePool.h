@@ -14,6 +14,8 @@ namespace zqjson::detail {
 // soon as its last slot is released (one empty slab is kept, so that a node
 // made and released in turn does not allocate a slab each time), so a
 // released document returns its memory. Any thread may take and release.
+// A pool lives as long as the process: it has nothing to run at exit, so that
+// nodes released by static destructors still find it.
 class NodePool {
 public:
     // Large enough that slab allocations are rare, small enough that a slab
