@@ -95,10 +95,12 @@ TEST(EscapeString, FindsEscapesAtEveryPosition) {
         std::snprintf(code, sizeof code, "\\u%04x", c);
         return c < 0x20 ? code : std::string(1, static_cast<char>(c));
     };
-    for (const std::size_t length : {5, 16, 17, 19}) {
+    // Short texts are tested as one or two words that overlap: lengths on
+    // either side of each word size, and every place.
+    for (const std::size_t length : {1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 19}) {
         for (const char filler : {'a', '\x7f', '\x80', '\xff'}) {
             for (int c = 0; c < 256; ++c) {
-                for (std::size_t at = 0; at < length; at += 2) {
+                for (std::size_t at = 0; at < length; ++at) {
                     std::string text(length, filler);
                     text[at] = static_cast<char>(c);
                     const std::string expected = std::string(at, filler) + escaped(static_cast<unsigned char>(c)) +

@@ -58,15 +58,15 @@ constexpr std::array<bool, 256> kNeedsEscape = [] {
     return flags;
 }();
 
+// Whether some byte of `word` needs an escape.
+constexpr bool any_needs_escape(std::uint64_t word) {
+    return detail::bytes::any_below(word, 0x20) | detail::bytes::any_equal(word, '"') |
+           detail::bytes::any_equal(word, '\\') | detail::bytes::any_equal(word, '/');
+}
+
 // The first byte from `p` on that needs an escape, or `end`.
 const char* next_escape(const char* p, const char* end) {
-    return detail::bytes::find_first(
-        p, end,
-        [](std::uint64_t word) {
-            return detail::bytes::any_below(word, 0x20) | detail::bytes::any_equal(word, '"') | detail::bytes::any_equal(word, '\\') |
-                   detail::bytes::any_equal(word, '/');
-        },
-        [](unsigned char c) { return kNeedsEscape[c]; });
+    return detail::bytes::find_first(p, end, any_needs_escape, [](unsigned char c) { return kNeedsEscape[c]; });
 }
 
 // Hands the text over as runs of bytes that stand for themselves, passed to
@@ -242,7 +242,6 @@ using detail::ModelAccess;
 class Buffer : public detail::OutputBuffer {
 public:
     void append_escaped(std::string_view text) {
-        if (text.size() <= kShortText) return append_escaped_bytewise(text);
         for_each_run(
             text, [&](const char* run, std::size_t size) { append(run, size); },
             [&](const Escape& escape) {
@@ -250,8 +249,6 @@ public:
                 advance(escape.size);
             });
     }
-
-    void append_number(Number n) { advance_to(format_number(claim(kNumberChars), n)); }
 
     // The comma after a container's last child becomes a space; the line
     // keeps its length. After an empty container's opening line there is none.
@@ -269,25 +266,76 @@ public:
     }
 
 private:
-    // Keys and short values: each byte's whole table entry is stored at
-    // once and the cursor moves by its length, which beats looking for runs.
-    static constexpr std::size_t kShortText = 16;
     // Text held before a write to a stream: few enough pages to stay in
     // cache, enough bytes that the writes are few.
     static constexpr std::size_t kDrainBytes = 64 * 1024;
     // More than the comma and line break at the end, so that the comma test
     // above reads the same after a drain.
     static constexpr std::size_t kKeptTail = 8;
+};
 
-    void append_escaped_bytewise(std::string_view text) {
-        char* p = claim(kLongestEscape * text.size() + sizeof(Escape));
+// One line written through a cursor of its own, in room claimed once for
+// all its pieces but long text, which goes through the buffer.
+class Line {
+public:
+    Line(Buffer& out, std::size_t depth) : out_(out), p_(out.claim(kRoom + Buffer::tabs_room(depth))) {
+        p_ = Buffer::put_tabs(p_, depth);
+    }
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+    ~Line() { out_.advance_to(p_); }
+
+    template <std::size_t N>
+    void put(const char (&literal)[N]) {
+        std::memcpy(p_, literal, N - 1);
+        p_ += N - 1;
+    }
+    void put(char c) { *p_++ = c; }
+    void put(Number n) { p_ = format_number(p_, n); }
+    // Keys and short values: most need no escape, which one word test
+    // shows; the others store each byte's whole table entry at once and
+    // move the cursor by its length, which beats looking for runs.
+    void put_escaped(std::string_view text) {
+        if (text.size() > kShortText) return put_long_escaped(text);
+        if (text.size() >= 4 && !short_text_needs_escape(text)) {
+            p_ = Buffer::put_small(p_, text.data(), text.size());
+            return;
+        }
         for (const char c : text) {
             const Escape& escape = kEscapes[static_cast<unsigned char>(c)];
-            std::memcpy(p, &escape, sizeof escape);
-            p += escape.size;
+            std::memcpy(p_, &escape, sizeof escape);
+            p_ += escape.size;
         }
-        advance_to(p);
     }
+
+private:
+    static constexpr std::size_t kShortText = Buffer::kSmallPiece;
+    // A short key and a short value, escaped whole (each escape is stored
+    // as a whole table entry), with their quotes, ": " and ",\n", or a
+    // number in place of the value.
+    static constexpr std::size_t kRoom = 2 * (kShortText * kLongestEscape + sizeof(Escape)) + kNumberChars + 16;
+
+    // Four to sixteen bytes tested as one word: two loads that overlap, and
+    // never read past the text.
+    static bool short_text_needs_escape(std::string_view text) {
+        const char* const first = text.data();
+        const char* const last = first + text.size();
+        if (text.size() >= 8)
+            return any_needs_escape(detail::bytes::load(first)) || any_needs_escape(detail::bytes::load(last - 8));
+        std::uint32_t low, high;
+        std::memcpy(&low, first, 4);
+        std::memcpy(&high, last - 4, 4);
+        return any_needs_escape(low | std::uint64_t{high} << 32);
+    }
+
+    void put_long_escaped(std::string_view text) {
+        out_.advance_to(p_);
+        out_.append_escaped(text);
+        p_ = out_.claim(kRoom);
+    }
+
+    Buffer& out_;
+    char* p_;
 };
 
 // Renders one document line by line. Open containers wait on an explicit
@@ -329,47 +377,47 @@ private:
     // A container only opens here; its children follow from the stack.
     // Released content renders empty.
     void line(std::size_t depth, const String* name, const Value& value) {
-        out_.append_tabs(depth);
+        Line line(out_, depth);
         if (name) {
-            out_.append('"');
-            out_.append_escaped(*name);
-            out_.append("\": ");
+            line.put('"');
+            line.put_escaped(*name);
+            line.put("\": ");
         }
         switch (ModelAccess::kind(value)) {
             case NumberType:
-                out_.append_number(ModelAccess::number(value));
+                line.put(ModelAccess::number(value));
                 break;
             case StringType:
-                out_.append('"');
-                if (const String* text = ModelAccess::string(value)) out_.append_escaped(*text);
-                out_.append('"');
+                line.put('"');
+                if (const String* text = ModelAccess::string(value)) line.put_escaped(*text);
+                line.put('"');
                 break;
             case BooleanType:
                 if (ModelAccess::boolean(value))
-                    out_.append("true");
+                    line.put("true");
                 else
-                    out_.append("false");
+                    line.put("false");
                 break;
             case ArrayType:
+                line.put("[\n");
                 return open_array(ModelAccess::array(value));
             case ObjectType:
+                line.put("{\n");
                 return open_object(ModelAccess::object(value));
             default:
-                out_.append("null");
+                line.put("null");
                 break;
         }
-        out_.append(",\n");
+        line.put(",\n");
     }
 
     void open_array(const Array* array) {
-        out_.append("[\n");
         Open open{false, {}, {}, {}, {}};
         if (array) open.element = array->values().begin(), open.elements_end = array->values().end();
         open_.push_back(open);
     }
 
     void open_object(const Object* object) {
-        out_.append("{\n");
         Open open{true, {}, {}, {}, {}};
         if (object) open.member = object->kv_map().begin(), open.members_end = object->kv_map().end();
         open_.push_back(open);
@@ -378,8 +426,7 @@ private:
     template <std::size_t N>
     void close(std::size_t depth, const char (&closing)[N]) {
         out_.remove_last_comma();
-        out_.append_tabs(depth);
-        out_.append(closing);
+        Line(out_, depth).put(closing);
         open_.pop_back();
     }
 

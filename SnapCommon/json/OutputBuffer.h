@@ -27,7 +27,7 @@ public:
     void append(const char* text, std::size_t size) {
         char* to = claim(size);
         if (size <= kSmallPiece)
-            copy_small(to, text, size);
+            put_small(to, text, size);
         else
             std::memcpy(to, text, size);
         size_ += size;
@@ -40,15 +40,39 @@ public:
     void append(const char (&literal)[N]) {
         append(literal, N - 1);
     }
+    void append_tabs(std::size_t count) { advance_to(put_tabs(claim(tabs_room(count)), count)); }
+
+    // For writers that keep their own cursor in room claimed once for many
+    // pieces: a byte stored through the buffer's own pointer may alias its
+    // fields, which every piece would then read again.
+    //
     // Indentation: most lines are a few levels deep, and a fixed-size store
-    // of tabs beats a call to fill a handful of bytes.
-    void append_tabs(std::size_t count) {
-        if (count > kShortIndent) {
-            std::memset(claim(count), '\t', count), size_ += count;
-            return;
-        }
+    // of tabs beats a call to fill a handful of bytes; it needs
+    // `tabs_room(count)` bytes of room.
+    static constexpr std::size_t tabs_room(std::size_t count) { return std::max(count, kShortIndent); }
+    static char* put_tabs(char* to, std::size_t count) {
+        if (count > kShortIndent) return static_cast<char*>(std::memset(to, '\t', count)) + count;
         static constexpr char kTabs[kShortIndent + 1] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-        std::memcpy(claim(kShortIndent), kTabs, kShortIndent), size_ += count;
+        std::memcpy(to, kTabs, kShortIndent);
+        return to + count;
+    }
+    // Names, tags and most values are a few bytes long: copied with two
+    // fixed-size moves that may overlap, never reading past the piece,
+    // rather than with a call.
+    static constexpr std::size_t kSmallPiece = 16;
+    static char* put_small(char* to, const char* from, std::size_t size) {
+        if (size >= 8) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + size - 8, from + size - 8, 8);
+        } else if (size >= 4) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + size - 4, from + size - 4, 4);
+        } else if (size > 0) {
+            to[0] = from[0];
+            to[size / 2] = from[size / 2];
+            to[size - 1] = from[size - 1];
+        }
+        return to + size;
     }
 
     // Room for `count` more bytes at the end, to be taken with `advance` or
@@ -84,24 +108,6 @@ public:
 private:
     static constexpr std::size_t kFirstCapacity = 4096;
     static constexpr std::size_t kShortIndent = 16;
-    // Names, tags and most values are a few bytes long: copied with two
-    // fixed-size moves that may overlap, never reading past the piece,
-    // rather than with a call.
-    static constexpr std::size_t kSmallPiece = 16;
-
-    static void copy_small(char* to, const char* from, std::size_t size) {
-        if (size >= 8) {
-            std::memcpy(to, from, 8);
-            std::memcpy(to + size - 8, from + size - 8, 8);
-        } else if (size >= 4) {
-            std::memcpy(to, from, 4);
-            std::memcpy(to + size - 4, from + size - 4, 4);
-        } else if (size > 0) {
-            to[0] = from[0];
-            to[size / 2] = from[size / 2];
-            to[size - 1] = from[size - 1];
-        }
-    }
 
     void grow(std::size_t count) {
         const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
