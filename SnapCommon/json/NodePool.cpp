@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <type_traits>
@@ -42,13 +43,13 @@ struct NodePool::Slab {
 
 // Spins only while another thread is inside; yields so that a holder that
 // lost its processor gets it back.
-void NodePool::Lock::acquire(std::atomic<bool>& held) {
-    while (held.exchange(true, std::memory_order_acquire))
-        while (held.load(std::memory_order_relaxed)) std::this_thread::yield();
+void NodePool::lock() {
+    while (held_.exchange(true, std::memory_order_acquire))
+        while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
 }
 
 void* NodePool::take() {
-    Lock lock(held_);
+    std::lock_guard<NodePool> guard(*this);
     Slab* slab = with_room_ ? with_room_ : open_slab();
     void* node;
     if (slab->released) {
@@ -65,7 +66,7 @@ void* NodePool::take() {
 
 void NodePool::give_back(void* node) noexcept {
     Slab* slab = Slab::of(node);
-    Lock lock(held_);
+    std::lock_guard<NodePool> guard(*this);
     *static_cast<void**>(node) = slab->released;
     slab->released = node;
     if (--slab->live == 0) {
@@ -76,7 +77,7 @@ void NodePool::give_back(void* node) noexcept {
 }
 
 std::size_t NodePool::slabs() {
-    Lock lock(held_);
+    std::lock_guard<NodePool> guard(*this);
     return slabs_;
 }
 
@@ -129,51 +130,35 @@ namespace {
 static_assert(std::is_trivially_destructible_v<NodePool>);
 
 #if ZQ_NODE_POOL
-NodePool value_nodes(sizeof(Value));
-NodePool array_nodes(sizeof(Array));
-NodePool object_nodes(sizeof(Object));
+template <class T>
+NodePool nodes{sizeof(T)};
 
 // A fork while another thread holds a pool would leave the child's copy
 // held for good, and the child's first node waiting forever: the forking
 // thread holds every pool across the fork, as the C library does its heap.
 void hold_pools() {
-    value_nodes.hold();
-    array_nodes.hold();
-    object_nodes.hold();
+    nodes<Value>.lock();
+    nodes<Array>.lock();
+    nodes<Object>.lock();
 }
 void release_pools() {
-    object_nodes.release();
-    array_nodes.release();
-    value_nodes.release();
+    nodes<Object>.unlock();
+    nodes<Array>.unlock();
+    nodes<Value>.unlock();
 }
 [[maybe_unused]] const int fork_handlers = pthread_atfork(hold_pools, release_pools, release_pools);
-
-template <class T>
-NodePool& pool_of();
-template <>
-NodePool& pool_of<Value>() {
-    return value_nodes;
-}
-template <>
-NodePool& pool_of<Array>() {
-    return array_nodes;
-}
-template <>
-NodePool& pool_of<Object>() {
-    return object_nodes;
-}
 
 // Anything but a node of the class itself (none derives from these) takes
 // the general heap.
 template <class T>
 void* allocate(std::size_t size) {
     static_assert(alignof(T) <= alignof(void*), "slots are aligned for pointers");
-    return size == sizeof(T) ? pool_of<T>().take() : ::operator new(size);
+    return size == sizeof(T) ? nodes<T>.take() : ::operator new(size);
 }
 template <class T>
 void deallocate(void* node, std::size_t size) {
     if (size == sizeof(T))
-        pool_of<T>().give_back(node);
+        nodes<T>.give_back(node);
     else
         ::operator delete(node);
 }

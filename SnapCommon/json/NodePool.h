@@ -2,8 +2,8 @@
 #ifndef ZQ_JSON_NODE_POOL_H
 #define ZQ_JSON_NODE_POOL_H
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 
 namespace zqjson::detail {
 
@@ -34,10 +34,12 @@ public:
     // Slabs held, the empty one kept included.
     std::size_t slabs();
 
-    // Around a fork: held by the forking thread, so that no other thread
-    // holds it when the child's copy is made.
-    void hold() { Lock::acquire(held_); }
-    void release() { Lock::release(held_); }
+    // Held for a few dozen instructions by `take` and `give_back`, and by the
+    // forking thread around a fork, so that no other thread holds it when
+    // the child's copy is made. A spin lock: cheaper than a mutex, whose two
+    // atomic operations would cost more than the work.
+    void lock();
+    void unlock() { held_.store(false, std::memory_order_release); }
 
 private:
     struct Slab;
@@ -50,22 +52,6 @@ private:
     void list(Slab* slab);
     void unlist(Slab* slab);
     void retire(Slab* slab);
-
-    // A lock held for a few dozen instructions: cheaper to spin on than a
-    // mutex, whose two atomic operations would cost more than the work.
-    class Lock {
-    public:
-        explicit Lock(std::atomic<bool>& held) : held_(held) { acquire(held_); }
-        ~Lock() { release(held_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-        static void acquire(std::atomic<bool>& held);
-        static void release(std::atomic<bool>& held) { held.store(false, std::memory_order_release); }
-
-    private:
-        std::atomic<bool>& held_;
-    };
 
     std::atomic<bool> held_{false};
     const std::size_t slot_size_;
