@@ -12,7 +12,9 @@
 #include <iosfwd>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -73,7 +75,37 @@ class Array;
 
 namespace detail {
 struct ModelAccess;  // the parser's and renderers' way to the raw fields
-}
+
+template <class T, class... Kinds>
+inline constexpr bool is_one_of = (std::is_same_v<T, Kinds> || ...);
+
+// The six kinds a Value can hold, by the type that selects each.
+template <class T>
+inline constexpr bool is_kind = is_one_of<T, Null, Boolean, Number, String, Array, Object>;
+
+// Characters are not numbers: `Value('c')` is far more often a mistake for
+// `Value("c")` than a request for the number 99.
+template <class T>
+inline constexpr bool is_character = is_one_of<T, char, signed char, unsigned char, wchar_t, char16_t, char32_t>;
+
+// Arithmetic types that convert to a Number without surprise.
+template <class T>
+inline constexpr bool is_numeric = (std::is_integral_v<T> && !std::is_same_v<T, bool> && !is_character<T>) ||
+                                   std::is_floating_point_v<T>;
+
+// Byte texts that become a String: views, C strings and string literals.
+template <class T>
+inline constexpr bool is_text = is_one_of<T, std::string_view, const char*, char*> ||
+                                (std::is_array_v<T> && std::is_same_v<std::remove_extent_t<T>, char>);
+
+// Exactly the types a Value is made from; anything else, including classes
+// that merely convert to one of these, is refused at compile time.
+template <class T>
+inline constexpr bool is_value_source = is_kind<T> || std::is_same_v<T, Value> || is_numeric<T> || is_text<T>;
+
+template <class T>
+inline constexpr bool always_false = false;
+}  // namespace detail
 
 // The library's failure report: when `ok` is false, writes
 // "[ZQJSON] expression '<expr>' failed at <file>:<line> -> " to standard error
@@ -92,7 +124,9 @@ public:
     // AddressSanitizer) would warn that it frees an unset pointer.
     Value() : type_(InvalidType), object_(nullptr) {}
     Value(const Value& other) : type_(InvalidType), object_(nullptr) { import(other); }
-    template <class T>
+    // From a kind's own type, a Value, an integer or floating number, or a
+    // byte text; see `detail::is_value_source`.
+    template <class T, std::enable_if_t<detail::is_value_source<T>, int> = 0>
     Value(const T& content) : type_(InvalidType), object_(nullptr) {
         import(content);
     }
@@ -109,11 +143,19 @@ public:
     void import(const Number& n);
     void import(const Null&);
     void import(const String& s);
-    // A C string is text, not a pointer that converts to Boolean.
-    void import(const char* s) { import(String(s)); }
+    // A C string is text, not a pointer that converts to Boolean; a null one
+    // is JSON null.
+    void import(const char* s);
+    void import(std::string_view s) { import(String(s)); }
     void import(const Array& a);
     void import(const Object& o);
     void import(const Value& other);
+    // Any integer or floating type other than Number itself; bool and
+    // characters are not numbers.
+    template <class T, std::enable_if_t<detail::is_numeric<T> && !std::is_same_v<T, Number>, int> = 0>
+    void import(T n) {
+        import(static_cast<Number>(n));
+    }
 
     // Releases owned content; the kind stays.
     void reset();
@@ -127,6 +169,19 @@ public:
     // Content of kind T; a kind mismatch reports through `assertion`.
     template <class T>
     const T& get() const;
+
+    // Content of kind T, or null when the Value holds another kind. Never
+    // aborts. A released String, Array or Object reads as empty.
+    template <class T>
+    const T* get_if() const;
+    // The same, writable: edits go straight into the document. A released
+    // String, Array or Object gets fresh empty content first.
+    template <class T>
+    T* get_if();
+
+    // The Number as a 64-bit integer when it is whole and in range: no
+    // fraction, no rounding, no saturation. Empty for every other value.
+    std::optional<std::int64_t> integer() const;
 
     static bool parse(std::istream& in, Value& target);
     bool parse(std::istream& in);
@@ -181,6 +236,14 @@ public:
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
     const Map& kv_map() const { return entries_; }
+
+    // The member under `key`, or null when there is none. The writable form
+    // hands out the Value this Object owns, so an import through it edits
+    // the member in place.
+    const Value* find(const String& key) const;
+    Value* find(const String& key);
+    // Releases the member under `key`; answers whether there was one.
+    bool erase(const String& key);
 
     // Releases every member; the pending key stays.
     void reset();
@@ -244,6 +307,14 @@ public:
     bool empty() const { return elements_.empty(); }
     const Elements& values() const { return elements_; }
 
+    // The element at `index`, or null past the end; the writable form edits
+    // in place.
+    const Value* find(std::size_t index) const;
+    Value* find(std::size_t index);
+    // Releases the element at `index`, moving the later ones down; answers
+    // whether there was one.
+    bool erase(std::size_t index);
+
     void reset();
 
     static bool parse(std::istream& in, Array& target);
@@ -285,6 +356,20 @@ ZQ_API bool parse_null(std::istream& in);
 // an array that the parser accepts. What follows it is not examined.
 ZQ_API bool validate(std::istream& in);
 ZQ_API bool validate(const String& text);
+
+// ---------------------------------------------------------------------------
+// JSON Pointer: "/server/port", "/list/0", with "~1" for '/' and "~0" for
+// '~' in a key. The value the pointer leads to, or null when it leads nowhere
+// or is malformed. "" is the root itself, so an Object or Array root, which
+// no Value holds, answers null for it. An array index is decimal without
+// leading zeros; "-" (one past the end) leads nowhere.
+
+ZQ_API const Value* lookup(const Value& root, std::string_view pointer);
+ZQ_API Value* lookup(Value& root, std::string_view pointer);
+ZQ_API const Value* lookup(const Object& root, std::string_view pointer);
+ZQ_API Value* lookup(Object& root, std::string_view pointer);
+ZQ_API const Value* lookup(const Array& root, std::string_view pointer);
+ZQ_API Value* lookup(Array& root, std::string_view pointer);
 
 // ---------------------------------------------------------------------------
 // Writing.
@@ -342,7 +427,14 @@ const T& empty_content() {
 
 template <class T>
 inline bool Value::is() const {
-    return type_ == detail::KindOf<T>::kind;
+    static_assert(detail::is_kind<T>, "Value::is<T>: T must be Null, Boolean, Number, String, Array or Object");
+    if constexpr (detail::is_kind<T>) return type_ == detail::KindOf<T>::kind;
+    return false;
+}
+
+template <class T>
+inline const T& Value::get() const {
+    static_assert(detail::always_false<T>, "Value::get<T>: T must be Boolean, Number, String, Array or Object");
 }
 
 template <>
@@ -373,6 +465,35 @@ template <>
 inline const Object& Value::get<Object>() const {
     assertion(__FILE__, __LINE__, "is<Object>()", is<Object>());
     return object_ ? *object_ : detail::empty_content<Object>();
+}
+
+template <class T>
+inline const T* Value::get_if() const {
+    static_assert(detail::is_kind<T> && !std::is_same_v<T, Null>,
+                  "Value::get_if<T>: T must be Boolean, Number, String, Array or Object");
+    if constexpr (detail::is_kind<T> && !std::is_same_v<T, Null>) {
+        if (!is<T>()) return nullptr;
+        return &get<T>();
+    }
+    return nullptr;
+}
+
+template <class T>
+inline T* Value::get_if() {
+    static_assert(detail::is_kind<T> && !std::is_same_v<T, Null>,
+                  "Value::get_if<T>: T must be Boolean, Number, String, Array or Object");
+    if constexpr (std::is_same_v<T, Boolean>) {
+        return is<T>() ? &boolean_ : nullptr;
+    } else if constexpr (std::is_same_v<T, Number>) {
+        return is<T>() ? &number_ : nullptr;
+    } else if constexpr (detail::is_kind<T> && !std::is_same_v<T, Null>) {
+        if (!is<T>()) return nullptr;
+        if (empty()) install(detail::KindOf<T>::kind, new T());
+        if constexpr (std::is_same_v<T, String>) return string_;
+        if constexpr (std::is_same_v<T, Array>) return array_;
+        if constexpr (std::is_same_v<T, Object>) return object_;
+    }
+    return nullptr;
 }
 
 inline void Value::reset() {
@@ -438,6 +559,13 @@ inline void Value::import(const Null&) {
 }
 
 inline void Value::import(const String& s) { install(StringType, new String(s)); }
+
+inline void Value::import(const char* s) {
+    if (s)
+        import(String(s));
+    else
+        import(Null());
+}
 
 inline void Value::import(const Array& a) { install(ArrayType, new Array(a)); }
 

@@ -39,7 +39,7 @@ CONFIG
 # byte, since under memcheck the resident memory is memcheck's; and the fork
 # among busy threads, since memcheck runs one thread at a time and the busy
 # ones starve the forking one for minutes.
-if ! ctest --test-dir "$build" -T memcheck --output-on-failure -j "$(jobs)" \
+if ! ctest --test-dir "$build" -T memcheck --output-on-failure -j "$(jobs)" -LE compile_check \
     -E '^(Limits\.LargeDocumentUsesMemoryInProportion|NodePool\.ChildOfAForkCanMakeNodes)$' |
     grep -v -e '^Cannot find memory tester output file' -e '^MemCheck log files can be found here' \
         -e 'MemoryChecker\.<#>\.log'; then

@@ -4,6 +4,7 @@
 // also in those that compile other assertions out.
 #undef NDEBUG
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -25,6 +26,20 @@ void assertion(const char* file, int line, const char* expr, bool ok) {
     if (ok) return;
     std::fprintf(stderr, "[ZQJSON] expression '%s' failed at %s:%d -> ", expr, file, line);
     assert(0);
+}
+
+// ---------------------------------------------------------------------------
+// Value
+
+std::optional<std::int64_t> Value::integer() const {
+    if (type_ != NumberType) return std::nullopt;
+    // -2^63 is the least int64_t; 2^63 is one past the greatest. Both are
+    // exact in a double, and NaN fails either comparison.
+    constexpr Number kLeast = -9223372036854775808.0;
+    constexpr Number kPastGreatest = 9223372036854775808.0;
+    if (!(number_ >= kLeast && number_ < kPastGreatest)) return std::nullopt;
+    if (std::trunc(number_) != number_) return std::nullopt;
+    return static_cast<std::int64_t>(number_);
 }
 
 // ---------------------------------------------------------------------------
@@ -76,6 +91,24 @@ void Object::import(const String& key, const Value& value) {
     add_copy(staged.entries_, key, value);
     absorb(staged);
     pending_key_.clear();
+}
+
+const Value* Object::find(const String& key) const {
+    const auto entry = entries_.find(key);
+    return entry == entries_.end() ? nullptr : entry->second;
+}
+
+Value* Object::find(const String& key) {
+    const auto entry = entries_.find(key);
+    return entry == entries_.end() ? nullptr : entry->second;
+}
+
+bool Object::erase(const String& key) {
+    const auto entry = entries_.find(key);
+    if (entry == entries_.end()) return false;
+    delete entry->second;
+    entries_.erase(entry);
+    return true;
 }
 
 Object& Object::operator=(const Object& other) {
@@ -137,6 +170,19 @@ void Array::import(const Value& v) {
     auto fresh = std::make_unique<Value>(v);
     elements_.push_back(fresh.get());
     fresh.release();
+}
+
+const Value* Array::find(std::size_t index) const {
+    return index < elements_.size() ? elements_[index] : nullptr;
+}
+
+Value* Array::find(std::size_t index) { return index < elements_.size() ? elements_[index] : nullptr; }
+
+bool Array::erase(std::size_t index) {
+    if (index >= elements_.size()) return false;
+    delete elements_[index];
+    elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
 }
 
 Array& Array::operator=(const Array& other) {

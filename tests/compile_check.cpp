@@ -1,0 +1,18 @@
+// One snippet, given by the build, compiled alone against the public header.
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "SnapCommon/ZQJson.h"
+
+using namespace zqjson;
+
+namespace {
+struct Meters {
+    operator double() const { return 1; }
+};
+int thing = 0;
+}  // namespace
+
+void check();
+void check() { SNIPPET; }
