@@ -1,9 +1,12 @@
-// zqjson: a JSON document model, a lenient parser, JSON and XML writers.
-//
-// The one public header of the library. Every container owns what it holds,
-// every copy is deep, and nothing is shared or reference-counted. Precondition
-// violations go through `assertion`, which reports and aborts; the library
-// throws nothing of its own (allocation failures propagate).
+/// @file
+/// zqjson: a JSON document model, a lenient parser, JSON and XML writers.
+///
+/// The one public header of the library. Every container owns what it holds,
+/// every copy is deep, and nothing is shared or reference-counted. Precondition
+/// violations go through `assertion`, which reports and aborts; the library
+/// throws nothing of its own (allocation failures propagate as
+/// `std::bad_alloc`). The lookups `find`, `get_if`, `integer` and `lookup`
+/// never abort: they answer null or empty instead.
 #ifndef ZQ_JSON_H
 #define ZQ_JSON_H
 
@@ -20,59 +23,67 @@
 
 #include "ZQExport.h"
 
+/// The JSON document library.
 namespace zqjson {
 
 // ---------------------------------------------------------------------------
 // Bounds
 
-// Deepest nesting of arrays and objects the parser accepts; deeper input is
-// rejected like any other malformed text instead of exhausting the stack.
+/// Deepest nesting of arrays and objects the parser accepts (`[]` is depth 1);
+/// deeper input is rejected like any other malformed text instead of
+/// exhausting the stack.
 constexpr std::size_t kMaxDepth = 512;
 
-// Significant digits of a number in indented JSON: enough to keep the value
-// of almost every double while staying free of binary round-off noise.
+/// Significant digits of a number in indented JSON and XML: enough to keep the
+/// value of almost every double while staying free of binary round-off noise.
 constexpr int kNumberDigits = 16;
 
 // ---------------------------------------------------------------------------
 // Scalar types
 
+/// The boolean kind's content.
 using Boolean = bool;
 
-// A Number is a 64-bit IEEE double everywhere: `long double` where that type
-// is the 64-bit format, `double` where `long double` is wider (80-bit x87,
-// 128-bit double-double), so numbers read and print alike on every platform.
+/// The number kind's content: a 64-bit IEEE double everywhere. It is
+/// `long double` where that type is the 64-bit format, `double` where
+/// `long double` is wider (80-bit x87, 128-bit double-double), so numbers
+/// read and print alike on every platform.
 using Number = std::conditional_t<std::numeric_limits<long double>::digits == 53 &&
                                       std::numeric_limits<long double>::max_exponent == 1024,
                                   long double, double>;
 
+/// The string kind's content: bytes, stored as they are; no encoding is
+/// checked or converted.
 using String = std::string;
 
-// Selects the null kind; carries nothing.
+/// Selects the null kind (`Value(Null())`, `is<Null>()`); carries nothing.
 class Null {};
 
+/// The kind of a Value. The numbers are fixed: stored renderings rely on them.
 enum ValueType : std::uint32_t {
-    NumberType = 0,
-    StringType = 1,
-    BooleanType = 2,
-    NullType = 3,
-    ArrayType = 4,
-    ObjectType = 5,
-    InvalidType = 6,
+    NumberType = 0,   ///< a Number
+    StringType = 1,   ///< a String
+    BooleanType = 2,  ///< true or false
+    NullType = 3,     ///< null
+    ArrayType = 4,    ///< an Array
+    ObjectType = 5,   ///< an Object
+    InvalidType = 6,  ///< nothing: a Value that was never given content
 };
 
-// Rendering format of `Object::write`; the XML entry points take 1 to 4.
+/// Rendering format of `Object::write`; the XML entry points take 1 to 4.
 enum Format : std::uint32_t {
-    JSON = 0,
-    JSONx = 1,
-    JXML = 2,
-    JXMLex = 3,
-    TaggedXML = 4,
+    JSON = 0,       ///< indented JSON
+    JSONx = 1,      ///< XML: elements named after the kinds
+    JXML = 2,       ///< XML: every element is `j`, kind and key in a `son` attribute
+    JXMLex = 3,     ///< XML: as JXML, plus an attribute holding the value's text
+    TaggedXML = 4,  ///< XML: elements named after the keys, with a type attribute
 };
 
 class Value;
 class Object;
 class Array;
 
+/// @cond INTERNAL
 namespace detail {
 struct ModelAccess;  // the parser's and renderers' way to the raw fields
 
@@ -106,90 +117,129 @@ inline constexpr bool is_value_source = is_kind<T> || std::is_same_v<T, Value> |
 template <class T>
 inline constexpr bool always_false = false;
 }  // namespace detail
+/// @endcond
 
-// The library's failure report: when `ok` is false, writes
-// "[ZQJSON] expression '<expr>' failed at <file>:<line> -> " to standard error
-// and aborts through the C runtime's assertion failure.
+/// The library's failure report. When `ok` is false, writes
+/// "[ZQJSON] expression '<expr>' failed at <file>:<line> -> " to standard
+/// error and aborts through the C runtime's assertion failure; when it is
+/// true, does nothing.
 ZQ_API void assertion(const char* file, int line, const char* expr, bool ok);
 
 // ---------------------------------------------------------------------------
-// Value: one number, string, boolean, null, array or object, or nothing.
-//
-// A String, Array or Object kind with no content is "released" (after
-// `reset`): it reads as empty, copies as released, renders as empty.
+/// One number, string, boolean, null, array or object, or nothing.
+///
+/// A String, Array or Object kind with no content is *released* (after
+/// `reset`): it reads as empty, copies as released, renders as empty.
+/// Values are not assignable (two Values never share content): change one
+/// with `import`.
+///
+/// @code
+/// Value port(8080), name("disk-1"), flag(true), none(Null());
+/// if (const Number* n = port.get_if<Number>()) ...;
+/// std::optional<std::int64_t> whole = port.integer();   // 8080
+/// @endcode
 class ZQ_API Value {
 public:
     // The content starts null: the kind alone keeps reset() from freeing it,
     // but a compiler that loses track of the kind (GCC under
     // AddressSanitizer) would warn that it frees an unset pointer.
+    /// An invalid Value: it holds nothing and `empty()` is true.
     Value() : type_(InvalidType), object_(nullptr) {}
+    /// A deep copy of `other`.
     Value(const Value& other) : type_(InvalidType), object_(nullptr) { import(other); }
-    // From a kind's own type, a Value, an integer or floating number, or a
-    // byte text; see `detail::is_value_source`.
+    /// A Value made from one of the kinds' own types (Boolean, Number, Null,
+    /// String, Array, Object), a Value, any integer or floating type (not
+    /// bool or a character type: those make a Boolean and nothing), or a
+    /// byte text (`std::string_view`, `const char*`, `char*`, a string
+    /// literal). Any other type, a pointer or a class that merely converts
+    /// to one of these, does not compile.
     template <class T, std::enable_if_t<detail::is_value_source<T>, int> = 0>
     Value(const T& content) : type_(InvalidType), object_(nullptr) {
         import(content);
     }
+    /// Releases the content.
     ~Value() { reset(); }
 
-    // Two Values never share content, so there is no member-wise assignment;
-    // use `import`.
+    /// Two Values never share content, so there is no member-wise assignment;
+    /// use `import`.
     Value& operator=(const Value&) = delete;
 
-    // Each import copies its argument before releasing the old content, so
-    // the argument may lie inside this Value; on allocation failure the
-    // Value keeps its old content.
+    /// @name Replacing the content
+    /// Each import copies its argument before releasing the old content, so
+    /// the argument may lie inside this Value; on allocation failure the
+    /// Value keeps its old content.
+    ///@{
     void import(const Boolean& b);
     void import(const Number& n);
     void import(const Null&);
     void import(const String& s);
-    // A C string is text, not a pointer that converts to Boolean; a null one
-    // is JSON null.
+    /// A C string is text, not a pointer that converts to Boolean; a null one
+    /// is JSON null.
     void import(const char* s);
     void import(std::string_view s) { import(String(s)); }
     void import(const Array& a);
     void import(const Object& o);
+    /// Importing the Value itself changes nothing; an invalid Value makes
+    /// this one invalid.
     void import(const Value& other);
-    // Any integer or floating type other than Number itself; bool and
-    // characters are not numbers.
+    /// Any integer or floating type other than Number itself; bool and
+    /// characters are not numbers.
     template <class T, std::enable_if_t<detail::is_numeric<T> && !std::is_same_v<T, Number>, int> = 0>
     void import(T n) {
         import(static_cast<Number>(n));
     }
+    ///@}
 
-    // Releases owned content; the kind stays.
+    /// Releases owned content; the kind stays (a String, Array or Object
+    /// Value becomes released).
     void reset();
 
-    // True for the invalid state and for released content.
+    /// True for the invalid state and for released content.
     bool empty() const;
 
+    /// Whether the Value holds the kind that `T` selects: Null, Boolean,
+    /// Number, String, Array or Object. Any other `T` does not compile.
     template <class T>
     bool is() const;
 
-    // Content of kind T; a kind mismatch reports through `assertion`.
+    /// Content of kind `T` (Boolean, Number, String, Array or Object); a kind
+    /// mismatch reports through `assertion` and aborts. Use `get_if` where
+    /// the kind is not known.
     template <class T>
     const T& get() const;
 
-    // Content of kind T, or null when the Value holds another kind. Never
-    // aborts. A released String, Array or Object reads as empty.
+    /// Content of kind `T`, or null when the Value holds another kind. Never
+    /// aborts. A released String, Array or Object reads as empty.
     template <class T>
     const T* get_if() const;
-    // The same, writable: edits go straight into the document. A released
-    // String, Array or Object gets fresh empty content first.
+    /// The same, writable: edits go straight into the document. A released
+    /// String, Array or Object gets fresh empty content first.
     template <class T>
     T* get_if();
 
-    // The Number as a 64-bit integer when it is whole and in range: no
-    // fraction, no rounding, no saturation. Empty for every other value.
+    /// The Number as a 64-bit integer when it is whole and in range: no
+    /// fraction, no rounding, no saturation. Empty for every other value,
+    /// NaN and 2^63 included.
     std::optional<std::int64_t> integer() const;
 
+    /// @name Reading JSON text
+    /// Each answers whether the input was accepted; the Value first releases
+    /// its content. The lenient grammar reads apostrophe strings, `//`
+    /// comments, trailing commas and empty values as null, and does not look
+    /// past the value it reads.
+    ///@{
+
+    /// Reads one value from `in` into `target`.
     static bool parse(std::istream& in, Value& target);
     bool parse(std::istream& in);
     bool parse(const String& text);
+    ///@}
 
+    /// @cond INTERNAL
     // Nodes come from the library's own store (see the README).
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
+    /// @endcond
 
 private:
     friend struct detail::ModelAccess;
@@ -210,58 +260,87 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Object: members in ascending byte-wise key order, plus a pending key used
-// while streaming alternating keys and values into it.
+/// Members in ascending byte-wise key order, one value per key, plus a
+/// pending key used while streaming alternating keys and values into it.
+///
+/// @code
+/// Object server;
+/// server << Value("host") << Value("backup-01");    // a key, then its value
+/// server.import("port", Value(8080));              // or one member at once
+/// if (Value* port = server.find("port")) port->import(8081);
+/// @endcode
 class ZQ_API Object {
 public:
+    /// The members, by key.
     using Map = std::map<String, Value*>;
 
+    /// An empty Object.
     Object() = default;
+    /// A deep copy of `other`; the pending key is not copied.
     Object(const Object& other);
+    /// An Object of one member.
     Object(const String& key, const Value& value);
+    /// Releases every member.
     ~Object();
 
-    // Merge: keys in both take the value of `other`.
+    /// Merge: adds copies of the members of `other`; keys in both take the
+    /// value of `other`.
     void import(const Object& other);
-    // Adds or replaces one member.
+    /// Adds or replaces one member.
     void import(const String& key, const Value& value);
 
+    /// Becomes a deep copy of `other`.
     Object& operator=(const Object& other);
 
-    // Alternates: a String key, then its value.
+    /// Alternates: a String key, then its value. A key that is not a String
+    /// reports through `assertion` and aborts.
     Object& operator<<(const Value& v);
-    // Stores a copy of `o` under the pending key, or under "" when none.
+    /// Stores a copy of `o` under the pending key, or under "" when none.
     Object& operator<<(const Object& o);
 
+    /// The number of members.
     std::size_t size() const { return entries_.size(); }
+    /// Whether there are no members.
     bool empty() const { return entries_.empty(); }
+    /// The members, in byte-wise key order.
     const Map& kv_map() const { return entries_; }
 
-    // The member under `key`, or null when there is none. The writable form
-    // hands out the Value this Object owns, so an import through it edits
-    // the member in place.
+    /// The member under `key`, or null when there is none.
     const Value* find(const String& key) const;
+    /// The member under `key`, or null when there is none. It is the Value
+    /// this Object owns, so an import through it edits the member in place.
     Value* find(const String& key);
-    // Releases the member under `key`; answers whether there was one.
+    /// Releases the member under `key`; answers whether there was one.
     bool erase(const String& key);
 
-    // Releases every member; the pending key stays.
+    /// Releases every member; the pending key stays.
     void reset();
 
+    /// @name Reading JSON text
+    /// Each answers whether the input opened with an object that was
+    /// accepted; the Object first releases its members.
+    ///@{
+
+    /// Reads one object from `in` into `target`.
     static bool parse(std::istream& in, Object& target);
     bool parse(std::istream& in);
     bool parse(const String& text);
+    ///@}
 
-    // Indented JSON, one TAB per level.
+    /// Indented JSON, one TAB per level, numbers at `kNumberDigits`.
     std::string json() const;
-    // XML in one of the dialects 1 to 4; an empty header selects the default.
+    /// XML in one of the dialects `JSONx` to `TaggedXML`: the header line
+    /// (an empty `header` selects the default one) and the rendering.
+    /// `attrib` has no effect.
     std::string xml(Format format, const String& header, const String& attrib) const;
-    // JSON for format 0, XML otherwise.
+    /// `json()` for the format `JSON`, `xml(format, "", "")` otherwise.
     std::string write(Format format) const;
 
+    /// @cond INTERNAL
     // Nodes come from the library's own store (see the README).
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
+    /// @endcond
 
 private:
     friend struct detail::ModelAccess;
@@ -274,59 +353,89 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Array: values in insertion order.
+/// Values in insertion order.
+///
+/// @code
+/// Array tags;
+/// tags << Value("fast") << Value(2);
+/// if (const Value* first = tags.find(0)) std::cout << *first;
+/// @endcode
 class ZQ_API Array {
 public:
+    /// The elements, in order.
     using Elements = std::vector<Value*>;
 
+    /// An empty Array.
     Array() = default;
+    /// A deep copy of `other`.
     Array(const Array& other);
+    /// An Array of one element, a copy of `v`.
     Array(const Value& v);
+    /// Releases every element.
     ~Array();
 
-    // Appends copies of the elements of `other`; into itself, [a, b] becomes
-    // [a, b, a, b].
+    /// Appends copies of the elements of `other`; into itself, [a, b] becomes
+    /// [a, b, a, b].
     void import(const Array& other);
-    // Appends one copy of `v`.
+    /// Appends one copy of `v`.
     void import(const Value& v);
 
+    /// Appends copies of the elements of `other`, as `import` does.
     Array& operator<<(const Array& other) {
         import(other);
         return *this;
     }
+    /// Appends one copy of `v`.
     Array& operator<<(const Value& v) {
         import(v);
         return *this;
     }
 
+    /// Becomes a deep copy of `other`.
     Array& operator=(const Array& other);
-    // The Array becomes exactly one element, a copy of `v`.
+    /// The Array becomes exactly one element, a copy of `v`.
     Array& operator=(const Value& v);
 
+    /// The number of elements.
     std::size_t size() const { return elements_.size(); }
+    /// Whether there are no elements.
     bool empty() const { return elements_.empty(); }
+    /// The elements, in order.
     const Elements& values() const { return elements_; }
 
-    // The element at `index`, or null past the end; the writable form edits
-    // in place.
+    /// The element at `index`, or null past the end.
     const Value* find(std::size_t index) const;
+    /// The element at `index`, or null past the end; an import through it
+    /// edits the element in place.
     Value* find(std::size_t index);
-    // Releases the element at `index`, moving the later ones down; answers
-    // whether there was one.
+    /// Releases the element at `index`, moving the later ones down; answers
+    /// whether there was one.
     bool erase(std::size_t index);
 
+    /// Releases every element.
     void reset();
 
+    /// @name Reading JSON text
+    /// Each answers whether the input opened with an array that was accepted;
+    /// the Array first releases its elements.
+    ///@{
+
+    /// Reads one array from `in` into `target`.
     static bool parse(std::istream& in, Array& target);
     bool parse(std::istream& in);
     bool parse(const String& text);
+    ///@}
 
+    /// Indented JSON, one TAB per level, numbers at `kNumberDigits`.
     std::string json() const;
+    /// XML in one of the dialects `JSONx` to `TaggedXML`, as `Object::xml`.
     std::string xml(Format format, const String& header, const String& attrib) const;
 
+    /// @cond INTERNAL
     // Nodes come from the library's own store (see the README).
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
+    /// @endcond
 
 private:
     friend struct detail::ModelAccess;
@@ -337,58 +446,84 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Parsing. Every reader answers true when its input was accepted.
+/// @name Parsing
+/// Every reader answers true when its input was accepted.
+///@{
 
+/// `Value::parse(in, target)`.
 ZQ_API bool parse_value(std::istream& in, Value& target);
+/// `Object::parse(in, target)`.
 ZQ_API bool parse_object(std::istream& in, Object& target);
+/// `Array::parse(in, target)`.
 ZQ_API bool parse_array(std::istream& in, Array& target);
 
-// Lexical readers.
+/// Skips white space and comments, then reads `pattern` exactly; gives back
+/// what it read when the pattern does not follow.
 ZQ_API bool match(const char* pattern, std::istream& in);
+/// Reads one `//` comment, to the end of its line.
 ZQ_API bool parse_comment(std::istream& in);
+/// Reads a string in double quotes or apostrophes, escapes decoded.
 ZQ_API bool parse_string(std::istream& in, String& value);
+/// Reads a bare name of letters, digits and underscores.
 ZQ_API bool parse_identifier(std::istream& in, String& value);
+/// Reads a number.
 ZQ_API bool parse_number(std::istream& in, Number& value);
+/// Reads `true` or `false`.
 ZQ_API bool parse_bool(std::istream& in, bool& value);
+/// Reads `null`, or an empty value in front of a comma.
 ZQ_API bool parse_null(std::istream& in);
 
-// Whether the input, after leading bytes up to 0x20, opens with an object or
-// an array that the parser accepts. What follows it is not examined.
+/// Whether the input, after leading bytes up to 0x20, opens with an object or
+/// an array that the parser accepts. What follows it is not examined.
 ZQ_API bool validate(std::istream& in);
+/// `validate` of a text.
 ZQ_API bool validate(const String& text);
+///@}
 
 // ---------------------------------------------------------------------------
-// JSON Pointer: "/server/port", "/list/0", with "~1" for '/' and "~0" for
-// '~' in a key. The value the pointer leads to, or null when it leads nowhere
-// or is malformed. "" is the root itself, so an Object or Array root, which
-// no Value holds, answers null for it. An array index is decimal without
-// leading zeros; "-" (one past the end) leads nowhere.
+/// @name JSON Pointer
+/// The value a pointer such as "/server/port" or "/list/0" leads to, or null
+/// when it leads nowhere or is malformed; never aborts. In a reference token
+/// "~1" stands for '/' and "~0" for '~', and '~' followed by anything else is
+/// malformed. "" is the root itself, so an Object or Array root, which no
+/// Value holds, answers null for it. An array index is decimal without
+/// leading zeros; "-" (one past the end) leads nowhere. The writable forms
+/// hand out the Value the document owns, so an import through it edits the
+/// document in place.
+///@{
 
+/// The value under `root` that `pointer` leads to, or null.
 ZQ_API const Value* lookup(const Value& root, std::string_view pointer);
 ZQ_API Value* lookup(Value& root, std::string_view pointer);
 ZQ_API const Value* lookup(const Object& root, std::string_view pointer);
 ZQ_API Value* lookup(Object& root, std::string_view pointer);
 ZQ_API const Value* lookup(const Array& root, std::string_view pointer);
 ZQ_API Value* lookup(Array& root, std::string_view pointer);
+///@}
 
 // ---------------------------------------------------------------------------
-// Writing.
+/// @name Writing
+///@{
 
-// The body of a JSON string literal, with the quotes when `quote` is true.
+/// The body of a JSON string literal, with the quotes when `quote` is true.
 ZQ_API std::string escape_string(const std::string& text, bool quote);
 
-// JSON text to indented JSON; the empty string when it is not accepted.
+/// JSON text to indented JSON; the empty string when it is not accepted.
 ZQ_API std::string reformat(std::istream& in);
+/// `reformat` of a text.
 ZQ_API std::string reformat(const String& text);
 
-// JSON text to XML in dialect 1 to 4; the header line alone when the text is
-// not accepted.
+/// JSON text to XML in dialect `JSONx` to `TaggedXML`; the header line alone
+/// when the text is not accepted.
 ZQ_API std::string xml(std::istream& in, Format format);
+/// `xml` of a text.
 ZQ_API std::string xml(const String& text, Format format);
+///@}
 
 // ---------------------------------------------------------------------------
 // Inline members of Value.
 
+/// @cond INTERNAL
 namespace detail {
 template <class T>
 struct KindOf;
@@ -601,12 +736,22 @@ inline void Value::import(const Value& other) {
     }
 }
 
+/// @endcond
+
 }  // namespace zqjson
 
 // ---------------------------------------------------------------------------
-// Compact one-line JSON on any output stream.
+/// @name Compact JSON on a stream
+/// One line of JSON, with ": " after keys and ", " between items. Numbers are
+/// written as `out << number` would write them, so at the stream's precision:
+/// 6 significant digits on a fresh stream. Set `out.precision(17)` to keep
+/// every double exactly.
+///@{
+
+/// Writes `v` to `out` as compact JSON.
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Value& v);
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Array& a);
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Object& o);
+///@}
 
 #endif

@@ -1,14 +1,17 @@
-# `cmake --install`: the module, the public headers, the tools, a CMake
-# package (find_package(ZQJson CONFIG) gives ZQJson::zqjson) and a
-# pkg-config file (zqjson.pc). Consumers link the module itself: it is the
-# library that exports the JSON API.
+# `cmake --install`: the module, the static JSON library, the public headers,
+# the tools, a CMake package (find_package(ZQJson CONFIG) gives
+# ZQJson::zqjson, the module, and ZQJson::zqjson_static) and a pkg-config
+# file (zqjson.pc, the module). The module exports the JSON API; the static
+# library carries the same code for programs that want no run-time loading.
 include(CMakePackageConfigHelpers)
 
 set(ZQ_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZQJson)
 
 set_target_properties(zqso_null PROPERTIES EXPORT_NAME zqjson)
-install(TARGETS zqso_null EXPORT ZQJsonTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+set_target_properties(zqjson PROPERTIES EXPORT_NAME zqjson_static)
+install(TARGETS zqso_null zqjson EXPORT ZQJsonTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zqjson-tool zqso-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES SnapCommon/ZQJson.h SnapCommon/ZQExport.h
   DESTINATION ${ZQ_INSTALL_INCLUDEDIR}/SnapCommon)

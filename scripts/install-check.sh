@@ -19,9 +19,16 @@ echo "== consumer through find_package(ZQJson CONFIG)"
 cmake -S "$consumer" -B "$build/consumer-cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$build/consumer-cmake"
 "$build/consumer-cmake/consumer"
+"$build/consumer-cmake/consumer_static"
 
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name zqjson.pc)")
 # shellcheck disable=SC2046 # the flags are separate words
 g++ -std=c++17 -o "$build/consumer-pkg-config" "$consumer/consumer.cpp" $(pkg-config --cflags --libs zqjson)
 LD_LIBRARY_PATH=$(pkg-config --variable=libdir zqjson) "$build/consumer-pkg-config"
+
+echo "== one version everywhere"
+package_version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$(find "$prefix" -name ZQJsonConfigVersion.cmake)")
+pkg_config_version=$(pkg-config --modversion zqjson)
+echo "CMake package $package_version, pkg-config $pkg_config_version"
+[[ -n $package_version && $package_version == "$pkg_config_version" ]]

@@ -22,3 +22,10 @@ for dialect in jsonx jxml jxmlex tagged; do
     echo "== zqjson xml --dialect $dialect $example"
     build-run/zqjson xml --dialect "$dialect" "$example"
 done
+
+config=build-run/config.json
+cp examples/config.json "$config"
+echo "== edit_config $config (twice: the port moves on each time)"
+build-run/edit_config "$config"
+build-run/edit_config "$config"
+cat "$config"
