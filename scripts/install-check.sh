@@ -30,5 +30,6 @@ LD_LIBRARY_PATH=$(pkg-config --variable=libdir zqjson) "$build/consumer-pkg-conf
 echo "== one version everywhere"
 package_version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$(find "$prefix" -name ZQJsonConfigVersion.cmake)")
 pkg_config_version=$(pkg-config --modversion zqjson)
-echo "CMake package $package_version, pkg-config $pkg_config_version"
-[[ -n $package_version && $package_version == "$pkg_config_version" ]]
+tool_version=$("$prefix/bin/zqjson" --version)
+echo "CMake package $package_version, pkg-config $pkg_config_version, tool: $tool_version"
+[[ -n $package_version && $package_version == "$pkg_config_version" && $tool_version == "zqjson $package_version" ]]

@@ -86,6 +86,7 @@ TEST(ZqjsonTool, HelpGoesToStandardOutput) {
         {"compact -h", "usage: zqjson compact [FILE]\n"},
         {"xml --help", "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE]\n"},
         {"reformat missing.json --help", "usage: zqjson reformat [FILE]\n"},
+        {"--version", "zqjson " ZQ_VERSION "\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);

@@ -38,6 +38,7 @@ constexpr const char* kToolHelp =
     "  validate [FILE...]  check that each input opens with a JSON object or array\n"
     "  reformat [FILE]     write the input as indented JSON, one TAB per level\n"
     "  compact [FILE]      write the input as JSON on one line\n"
+    "  --version           print the library version\n"
     "  xml --dialect D [FILE]\n"
     "                      write the input as XML in dialect D: jsonx, jxml,\n"
     "                      jxmlex or tagged\n"
@@ -285,6 +286,10 @@ int run(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (is_help(name)) {
         std::cout << kToolHelp;
+        return kSuccess;
+    }
+    if (name == "--version") {
+        std::cout << kProgram << ' ' << ZQ_VERSION << '\n';
         return kSuccess;
     }
     for (const Command& command : kCommands) {
