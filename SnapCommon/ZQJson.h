@@ -473,6 +473,39 @@ ZQ_API bool parse_bool(std::istream& in, bool& value);
 /// Reads `null`, or an empty value in front of a comma.
 ZQ_API bool parse_null(std::istream& in);
 
+/// Where and why a text was not accepted.
+struct ReadError {
+    /// Bytes from where reading began to the first byte that cannot continue
+    /// an accepted text (the end of the input when the text stops too early).
+    std::size_t offset = 0;
+    /// Line of `offset`, from 1; a line ends at LF (CR does not end one).
+    std::size_t line = 1;
+    /// Column of `offset` in bytes, from 1.
+    std::size_t column = 1;
+    /// What was wrong there, for example "expected ':' after a key".
+    std::string reason;
+};
+
+/// The language `read` accepts.
+enum class Syntax {
+    /// What `Value::parse` accepts: apostrophe strings, comments, trailing
+    /// commas, empty values; nothing after the value is examined.
+    Lenient,
+    /// Standard JSON (RFC 8259) and the whole input: one value of any kind
+    /// with only white space around it, valid UTF-8, numbers within range.
+    Strict
+};
+
+/// Reads one JSON value from `text` into `target`. On success `target` holds
+/// it; on failure `target` is left as it was and `error`, when given, says
+/// where and why. Lenient reading accepts and builds exactly what
+/// `Value::parse` does, and on failure `offset` is where its reading stopped.
+ZQ_API bool read(const String& text, Value& target, ReadError* error = nullptr, Syntax syntax = Syntax::Lenient);
+/// `read` from a stream: the same result, document and error as the text it
+/// delivers. Lenient reading leaves the stream as `Value::parse` does; strict
+/// reading reads it to its end.
+ZQ_API bool read(std::istream& in, Value& target, ReadError* error = nullptr, Syntax syntax = Syntax::Lenient);
+
 /// Whether the input, after leading bytes up to 0x20, opens with an object or
 /// an array that the parser accepts. What follows it is not examined.
 ZQ_API bool validate(std::istream& in);

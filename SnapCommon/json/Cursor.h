@@ -50,6 +50,45 @@ bool convert_hex_escape(std::string_view text, long& value);
 // locale; used while that locale is not the classic one.
 bool convert_hex_escape_by_stream(std::string_view text, long& value);
 
+// What a byte may begin in well-formed UTF-8: how many continuation bytes
+// follow it, and the range of the first of them (the later ones are always
+// 0x80 to 0xBF). No overlong forms, no surrogates, nothing past U+10FFFF.
+struct Utf8Lead {
+    int continuations = -1;  // -1: the byte begins nothing
+    int low = 0x80;
+    int high = 0xBF;
+};
+constexpr Utf8Lead utf8_lead(int byte) {
+    if (byte >= 0xC2 && byte <= 0xDF) return {1, 0x80, 0xBF};
+    if (byte == 0xE0) return {2, 0xA0, 0xBF};
+    if (byte == 0xED) return {2, 0x80, 0x9F};
+    if (byte >= 0xE1 && byte <= 0xEF) return {2, 0x80, 0xBF};
+    if (byte == 0xF0) return {3, 0x90, 0xBF};
+    if (byte >= 0xF1 && byte <= 0xF3) return {3, 0x80, 0xBF};
+    if (byte == 0xF4) return {3, 0x80, 0x8F};
+    return {};
+}
+
+// The length of the well-formed UTF-8 sequence at `p`, or 0.
+inline std::size_t utf8_length(const char* p, const char* end) {
+    const Utf8Lead lead = utf8_lead(to_int(*p));
+    if (lead.continuations < 0 || end - p <= lead.continuations) return 0;
+    const int first = to_int(p[1]);
+    if (first < lead.low || first > lead.high) return 0;
+    for (int i = 2; i <= lead.continuations; ++i)
+        if ((to_int(p[i]) & 0xC0) != 0x80) return 0;
+    return static_cast<std::size_t>(lead.continuations) + 1;
+}
+
+// JSON's white space: space, tab, line feed, carriage return.
+constexpr bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The line of a position, from 1, and the offset where that line begins.
+struct Place {
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+};
+
 // Text in memory, read the way an input string stream over it reads: a
 // character can be given back only where the same character stands before
 // the read position.
@@ -105,7 +144,8 @@ public:
     // (The loops below work on local copies of the pointers: a char read may
     // alias them, and the compiler would otherwise reload them at each step.)
     // Eight bytes at a time while none of them is `delim` or a backslash.
-    void append_plain(String& out, char delim) {
+    template <class Text>
+    void append_plain(Text& out, char delim) {
         const char* const run = p_;
         const char* const end = end_;
         const char* p = run;
@@ -116,6 +156,37 @@ public:
         while (p != end && *p != delim && *p != '\\') ++p;
         out.append(run, static_cast<std::size_t>(p - run));
         p_ = p;
+    }
+    // Takes the bytes a standard JSON string holds as they are (not a quote,
+    // backslash or control character; UTF-8 only where well formed),
+    // appending them in one piece.
+    template <class Text>
+    void append_json_plain(Text& out) {
+        const char* const run = p_;
+        const char* const end = end_;
+        const char* p = run;
+        for (;;) {
+            p = bytes::find_first(
+                p, end,
+                [](std::uint64_t w) {
+                    return bytes::any_equal(w, '"') | bytes::any_equal(w, '\\') | bytes::any_below(w, 0x20) |
+                           ((w & bytes::kHighs) != 0);
+                },
+                [](unsigned char b) { return b == '"' || b == '\\' || b < 0x20 || b >= 0x80; });
+            if (p == end || to_int(*p) < 0x80) break;
+            const std::size_t length = utf8_length(p, end);
+            if (length == 0) break;
+            p += length;
+        }
+        out.append(run, static_cast<std::size_t>(p - run));
+        p_ = p;
+    }
+    int skip_json_space() {
+        const char* const end = end_;
+        const char* p = p_;
+        while (p != end && is_json_space(to_int(*p))) ++p;
+        p_ = p;
+        return sgetc();
     }
     // Takes `pattern` when the text goes on with exactly it.
     bool take_literal(std::string_view pattern) {
@@ -187,6 +258,17 @@ public:
     }
 
     std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
+    // Lines and columns of a position are counted only when asked for.
+    Place place_of(std::size_t offset) const {
+        Place place;
+        for (const char* p = begin_; p != begin_ + offset; ++p) {
+            if (*p == '\n') {
+                ++place.line;
+                place.line_start = static_cast<std::size_t>(p + 1 - begin_);
+            }
+        }
+        return place;
+    }
 
 private:
     const char* begin_;
@@ -208,13 +290,39 @@ public:
           global_classic_(global_locale_is_classic()) {}
 
     int sgetc() { return sb_->sgetc(); }
-    int sbumpc() { return sb_->sbumpc(); }
-    int snextc() { return sb_->snextc(); }
-    bool sputbackc(char c) { return sb_->sputbackc(c) != kEnd; }
-    bool sungetc() { return sb_->sungetc() != kEnd; }
-    Pos tell() { return sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in); }
+    int sbumpc() {
+        const int c = sb_->sbumpc();
+        if (c != kEnd) count_taken(c);
+        return c;
+    }
+    int snextc() {
+        const int c = sb_->sbumpc();
+        if (c == kEnd) return kEnd;
+        count_taken(c);
+        return sb_->sgetc();
+    }
+    bool sputbackc(char c) {
+        if (sb_->sputbackc(c) == kEnd) return false;
+        count_given_back(to_int(c));
+        return true;
+    }
+    bool sungetc() {
+        if (sb_->sungetc() == kEnd) return false;
+        count_given_back(sb_->sgetc());
+        return true;
+    }
+    Pos tell() {
+        told_offset_ = offset_;
+        return sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    }
     static bool told(Pos pos) { return pos != Pos(std::streamoff(-1)); }
-    bool seek(Pos pos) { return told(sb_->pubseekpos(pos, std::ios_base::in)); }
+    // Only ever back to the position told last, over a number, which holds
+    // no line break.
+    bool seek(Pos pos) {
+        if (!told(sb_->pubseekpos(pos, std::ios_base::in))) return false;
+        offset_ = told_offset_;
+        return true;
+    }
 
     bool is_space(int c) const { return ctype_->is(std::ctype_base::space, static_cast<char>(c)); }
     bool attached() const { return sb_ != nullptr; }
@@ -223,9 +331,12 @@ public:
     // reads the number, from the same place and with the same flags.
     bool extract_in_locale(std::ios_base::iostate& state, Number& value) {
         if (classic_) return false;
+        const Pos start = sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
         in_.clear(state);
         in_ >> value;
         state = in_.rdstate();
+        const Pos end = sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+        if (told(start) && told(end)) offset_ += static_cast<std::size_t>(end - start);
         return true;
     }
     // A \u escape is converted by a string stream in the global locale.
@@ -248,20 +359,35 @@ public:
 
     // A stream cannot look that far ahead.
     static bool take_literal(std::string_view) { return false; }
-    void append_plain(String& out, char delim) {
+    template <class Text>
+    void append_plain(Text& out, char delim) {
         int c = sb_->sgetc();
         while (c != kEnd && c != to_int(delim) && c != '\\') {
             out.push_back(static_cast<char>(c));
-            c = sb_->snextc();
+            c = snextc();
         }
+    }
+    // Stops at every byte from 0x80 on: the grammar checks UTF-8 itself.
+    template <class Text>
+    void append_json_plain(Text& out) {
+        int c = sb_->sgetc();
+        while (c != kEnd && c != '"' && c != '\\' && c >= 0x20 && c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            c = snextc();
+        }
+    }
+    int skip_json_space() {
+        int c = sb_->sgetc();
+        while (is_json_space(c)) c = snextc();
+        return c;
     }
     void skip_line() {
         int c = sb_->sgetc();
-        while (c != kEnd && c != '\n' && c != '\r') c = sb_->snextc();
+        while (c != kEnd && c != '\n' && c != '\r') c = snextc();
     }
     int skip_space() {
         int c = sb_->sgetc();
-        while (c != kEnd && is_space(c)) c = sb_->snextc();
+        while (c != kEnd && is_space(c)) c = snextc();
         return c;
     }
     template <class Collect>
@@ -276,12 +402,32 @@ public:
         int c = sb_->sgetc();
         while (c >= '0' && c <= '9') {
             keep(c);
-            c = sb_->snextc();
+            c = snextc();
         }
         return c;
     }
 
+    // Counted as the characters are taken: a stream cannot be read again.
+    std::size_t offset() const { return offset_; }
+    Place place_of(std::size_t) const { return place_; }
+
 private:
+    void count_taken(int c) {
+        ++offset_;
+        if (c == '\n') {
+            ++place_.line;
+            previous_line_start_ = place_.line_start;
+            place_.line_start = offset_;
+        }
+    }
+    void count_given_back(int c) {
+        --offset_;
+        if (c == '\n') {
+            --place_.line;
+            place_.line_start = previous_line_start_;
+        }
+    }
+
     enum class Tells { Unknown, Yes, No };
 
     std::istream& in_;
@@ -291,6 +437,10 @@ private:
     bool global_classic_;
     Tells tells_ = Tells::Unknown;
     std::string collected_;
+    std::size_t offset_ = 0;
+    std::size_t told_offset_ = 0;
+    Place place_;
+    std::size_t previous_line_start_ = 0;
 };
 
 // The stream operations the readers use, over either buffer, with the state
@@ -392,14 +542,41 @@ public:
     void restore_after_empty_number() {
         state_ = buf_.reports_position() ? std::ios_base::goodbit : std::ios_base::failbit;
     }
-    void append_plain(String& out, char delim) { buf_.append_plain(out, delim); }
+    template <class Text>
+    void append_plain(Text& out, char delim) {
+        buf_.append_plain(out, delim);
+    }
     // Every character of a literal read in turn, where the buffer can look
     // ahead and the literal is all there.
     bool take_literal(std::string_view pattern) { return buf_.take_literal(pattern); }
     void skip_line() { buf_.skip_line(); }
     bool convert_hex(std::string_view text, long& value) const { return buf_.convert_hex(text, value); }
-    // The read position, for the callers of a text cursor.
+    // Bytes taken since reading began, and the line that position is on.
     std::size_t offset() const { return buf_.offset(); }
+    Place place_of(std::size_t offset) const { return buf_.place_of(offset); }
+
+    // Strict reading goes straight to the buffer: standard JSON needs no
+    // stream operation's effects.
+    // The next byte, flags untouched; kEnd at the end.
+    int next() { return buf_.attached() ? buf_.sgetc() : kEnd; }
+    int skip_json_space() { return buf_.skip_json_space(); }
+    template <class Text>
+    void append_json_plain(Text& out) {
+        buf_.append_json_plain(out);
+    }
+    // Takes `c`, the next byte, into the run of a number; returns the byte
+    // after it.
+    int take_into_run(int c) { return take(c); }
+    int take_digits_into_run() { return buf_.take_digits(); }
+    // The bytes that `collect` took into the run.
+    template <class Collect>
+    std::string_view run_of(Collect collect) {
+        return buf_.take_number(collect);
+    }
+    // Notes on the flags that the end of the input was seen, as a stream's
+    // peek there would.
+    void saw_end() { state_ |= std::ios_base::eofbit; }
+    void fail_quietly() { state_ |= std::ios_base::failbit; }
 
 private:
     // A sentry that skips nothing: fails, and sets failbit, unless good.

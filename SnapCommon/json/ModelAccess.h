@@ -42,6 +42,8 @@ struct ModelAccess {
     }
 
     static Object::Map& entries(Object& o) { return o.entries_; }
+    static Object::Map& entries(Value& v) { return v.object_->entries_; }
+    static Array::Elements& elements(Value& v) { return v.array_->elements_; }
     static Array::Elements& elements(Array& a) { return a.elements_; }
 
     // Lends a container to code that takes a Value, without copying it and

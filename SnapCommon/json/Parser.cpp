@@ -1,8 +1,9 @@
-// The lenient JSON reader: token readers and a recursive-descent structural
-// parser, written once over a Cursor and instantiated for a caller's stream
-// and for text read in place.
+// The JSON grammar: token readers and a recursive-descent structural
+// parser, written once over a Cursor and a builder, and instantiated for a
+// caller's stream and for text read in place, for the lenient language and
+// for standard JSON.
 //
-// The readers are written in the stream operations whose effects they must
+// The lenient readers are written in the stream operations whose effects they must
 // reproduce (get, peek, putback, unget, ws, clear, tellg, seekg): hosts rely
 // on the exact language that sequence accepts, quirks included. Where the
 // common case allows, a reader first takes a fast path that does what the
@@ -66,7 +67,8 @@ constexpr unsigned kReplacement = 0xFFFD;
 bool is_high_surrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-void append_utf8(String& out, unsigned code) {
+template <class Text>
+void append_utf8(Text& out, unsigned code) {
     if (code < 0x80) {
         out.push_back(static_cast<char>(code));
     } else if (code < 0x800) {
@@ -85,7 +87,8 @@ void append_utf8(String& out, unsigned code) {
 }
 
 // A high surrogate waits for its low half; anything else makes it unpaired.
-void flush_surrogate(String& out, unsigned& high) {
+template <class Text>
+void flush_surrogate(Text& out, unsigned& high) {
     if (high == 0) return;
     append_utf8(out, kReplacement);
     high = 0;
@@ -93,7 +96,8 @@ void flush_surrogate(String& out, unsigned& high) {
 
 // What a backslash and `c` stand for inside a string closed by `delim`; the
 // quote that does not close the string keeps its backslash.
-void append_escape(String& out, int c, char delim) {
+template <class Text>
+void append_escape(Text& out, int c, char delim) {
     switch (c) {
         case '"':
         case '\'':
@@ -125,32 +129,59 @@ void append_escape(String& out, int c, char delim) {
     }
 }
 
-// The elements one array reader collected on the shared stack; released
-// there if an exception leaves the reader before they reach the array.
-class Collected {
-public:
-    explicit Collected(std::vector<Value*>& stack) : stack_(stack), start_(stack.size()) {}
-    ~Collected() {
-        for (std::size_t i = start_; i < stack_.size(); ++i) delete stack_[i];
-        stack_.resize(start_);
-    }
-    Collected(const Collected&) = delete;
-    Collected& operator=(const Collected&) = delete;
 
-    void push(std::unique_ptr<Value> element) {
-        stack_.push_back(element.get());
-        element.release();
+// A UTF-16 code unit from a \\u escape, written as UTF-8. A high surrogate
+// waits in `high` for a low one from the next escape; an unpaired one
+// becomes U+FFFD.
+template <class Text>
+void append_code_unit(Text& out, unsigned& high, unsigned unit) {
+    if (high != 0 && is_low_surrogate(unit)) {
+        append_utf8(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+        high = 0;
+        return;
     }
-    void move_to(Array::Elements& elements) {
-        elements.assign(stack_.begin() + static_cast<std::ptrdiff_t>(start_), stack_.end());
-        stack_.resize(start_);
+    flush_surrogate(out, high);
+    if (is_high_surrogate(unit)) {
+        high = unit;
+    } else {
+        append_utf8(out, is_low_surrogate(unit) ? kReplacement : unit);
     }
+}
 
-private:
-    std::vector<Value*>& stack_;
-    std::size_t start_;
-};
+int hex_digit(int c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 
+// The reasons a read stops for, as ReadError reports them.
+constexpr const char* kEndOfInput = "unexpected end of input";
+constexpr const char* kUnexpected = "unexpected character";
+constexpr const char* kExpectedKey = "expected a key";
+constexpr const char* kExpectedColon = "expected ':' after a key";
+constexpr const char* kExpectedObjectGoOn = "expected ',' or '}'";
+constexpr const char* kExpectedArrayGoOn = "expected ',' or ']'";
+constexpr const char* kInvalidLiteral = "invalid literal";
+constexpr const char* kUnterminated = "unterminated string";
+constexpr const char* kInvalidEscape = "invalid escape";
+constexpr const char* kControl = "control character in string";
+constexpr const char* kInvalidUtf8 = "invalid UTF-8";
+constexpr const char* kInvalidNumber = "invalid number";
+constexpr const char* kOutOfRange = "number out of range";
+constexpr const char* kTooDeep = "nesting deeper than 512 levels";
+constexpr const char* kAfterDocument = "text after the document";
+constexpr const char* kByteOrderMark = "byte-order mark";
+static_assert(kMaxDepth == 512, "the nesting reason names the bound");
+
+// What stands at a place where a value was wanted and none could be read.
+const char* reason_for_value_at(int c, std::size_t offset) {
+    if (c == kEnd) return kEndOfInput;
+    if (c == 0xEF && offset == 0) return kByteOrderMark;
+    if (c == 't' || c == 'f' || c == 'n') return kInvalidLiteral;
+    if (starts_number(c)) return kInvalidNumber;
+    return kUnexpected;
+}
 }  // namespace
 
 bool convert_number(std::string_view text, double& value) {
@@ -222,13 +253,35 @@ bool convert_hex_escape_by_stream(std::string_view text, long& value) {
 }
 
 // ---------------------------------------------------------------------------
+// Where reading stops
+
+// A lenient read may fail, be recovered, and fail again further on: the
+// reason kept is the first one noted at the furthest place, which is where
+// the innermost reader that saw the fault stopped. A strict read fails once,
+// at its first fault. At the end of the input every fault is its end.
+template <class In, class Build, Syntax kSyntax>
+void Grammar<In, Build, kSyntax>::note_at(std::size_t offset, const char* reason) {
+    if (deep_) return;
+    if (stop_.reason != nullptr && (kStrict || offset <= stop_.offset)) return;
+    if (reason != kUnterminated && reason != kOutOfRange && offset == in_.offset() && in_.next() == kEnd)
+        reason = kEndOfInput;
+    stop_ = {offset, reason};
+}
+
+template <class In, class Build, Syntax kSyntax>
+void Grammar<In, Build, kSyntax>::note(const char* reason) {
+    note_at(in_.offset(), reason);
+}
+
+// ---------------------------------------------------------------------------
 // Token readers
 
 // match: white space, then the pattern character by character. At a
 // mismatch a "//" comment may be skipped and matching goes on; otherwise the
 // characters matched so far are given back, last first.
-template <class In>
-inline bool Reader<In>::match(const char* pattern) {
+template <class In, class Build, Syntax kSyntax>
+inline bool Grammar<In, Build, kSyntax>::match(const char* pattern) {
+    if constexpr (kStrict) return strict_match(pattern[0]);
     if (in_.good()) {
         const int c = in_.skip_space_quietly();
         if (c == to_int(pattern[0]) && pattern[1] == '\0') {
@@ -243,16 +296,15 @@ inline bool Reader<In>::match(const char* pattern) {
     return match_slowly(pattern);
 }
 
-template <class In>
-bool Reader<In>::match_slowly(const char* pattern) {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::match_slowly(const char* pattern) {
     if (in_.good() && in_.take_literal(pattern)) return true;
     return match_sequence(pattern);
 }
 
 // The full sequence of stream operations.
-template <class In>
-bool Reader<In>::match_sequence(const char* pattern) {
-
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::match_sequence(const char* pattern) {
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {
@@ -273,8 +325,8 @@ bool Reader<In>::match_sequence(const char* pattern) {
 // comment: "//" up to a line break, which is skipped with the white space
 // after it. A lone slash is given back, and the flags reset, so that it can
 // still be read.
-template <class In>
-bool Reader<In>::comment() {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::comment() {
     if (in_.eof() || in_.peek() != '/') return false;
     in_.get();
     if (in_.get() == '/') {
@@ -292,8 +344,10 @@ bool Reader<In>::comment() {
 
 // string: '"' chars '"' | "'" chars "'". Any byte but the delimiter and the
 // backslash stands for itself; escapes as append_escape and unicode_escape.
-template <class In>
-bool Reader<In>::string(String& value) {
+template <class In, class Build, Syntax kSyntax>
+template <class Text>
+bool Grammar<In, Build, kSyntax>::string(Text& value) {
+    if constexpr (kStrict) return strict_string(value);
     char delim;
     if (match("\"")) {
         delim = '"';
@@ -328,14 +382,15 @@ bool Reader<In>::string(String& value) {
         append_escape(value, escaped, delim);
     }
     flush_surrogate(value, high);
+    if (!closed) note(kUnterminated);
     return closed && !in_.fail();
 }
 
 // \u: the next four characters, whatever they are, read as a hex int by a
-// string stream; its low 16 bits are a UTF-16 code unit, written as UTF-8.
-// A high surrogate waits in `high` for a low one from the next escape.
-template <class In>
-void Reader<In>::unicode_escape(String& value, unsigned& high) {
+// string stream; its low 16 bits are a UTF-16 code unit.
+template <class In, class Build, Syntax kSyntax>
+template <class Text>
+void Grammar<In, Build, kSyntax>::unicode_escape(Text& value, unsigned& high) {
     char hex[4];
     std::size_t n = 0;
     while (n < 4 && in_.good()) {
@@ -348,24 +403,13 @@ void Reader<In>::unicode_escape(String& value, unsigned& high) {
         flush_surrogate(value, high);
         return;
     }
-    const unsigned unit = static_cast<unsigned long>(code) & 0xFFFF;
-    if (high != 0 && is_low_surrogate(unit)) {
-        append_utf8(value, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
-        high = 0;
-        return;
-    }
-    flush_surrogate(value, high);
-    if (is_high_surrogate(unit)) {
-        high = unit;
-    } else {
-        append_utf8(value, is_low_surrogate(unit) ? kReplacement : unit);
-    }
+    append_code_unit(value, high, static_cast<unsigned long>(code) & 0xFFFF);
 }
 
 // identifier: a name up to a colon, which stays unread. Spaces and tabs
 // inside are skipped, other characters outside the name's set dropped.
-template <class In>
-bool Reader<In>::identifier(String& value) {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::identifier(String& value) {
     in_.ws();
     int last = kEnd;
     bool first = true;
@@ -390,8 +434,9 @@ bool Reader<In>::identifier(String& value) {
 
 // number: what the stream's number extraction takes after white space; on
 // failure the read position goes back to where the number would start.
-template <class In>
-inline bool Reader<In>::number(Number& value) {
+template <class In, class Build, Syntax kSyntax>
+inline bool Grammar<In, Build, kSyntax>::number(Number& value) {
+    if constexpr (kStrict) return strict_number(value);
     if (in_.good()) {
         const int c = in_.skip_space_quietly();
         if (c != kEnd && !starts_number(c) && in_.classic_numbers()) {
@@ -404,19 +449,31 @@ inline bool Reader<In>::number(Number& value) {
     return number_slowly(value);
 }
 
-template <class In>
-bool Reader<In>::number_slowly(Number& value) {
+// A failed extraction that took something was a number gone wrong: noted at
+// its start, where the attempt leaves the read position.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::number_slowly(Number& value) {
     in_.ws();
     const auto start = in_.tellg();
+    const std::size_t start_offset = in_.offset();
     in_.extract(value);
     if (!in_.fail()) return true;
+    const bool took_some = in_.offset() != start_offset;
     in_.clear();
     in_.seekg(start);
+    if (took_some) {
+        const bool overflow = value == std::numeric_limits<double>::max() || value == -std::numeric_limits<double>::max();
+        note_at(start_offset, overflow ? kOutOfRange : kInvalidNumber);
+    }
     return false;
 }
 
-template <class In>
-bool Reader<In>::boolean(bool& value) {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::boolean(bool& value) {
+    if constexpr (kStrict) {
+        value = in_.next() == 't';
+        return strict_literal(value ? "true" : "false");
+    }
     if (match("true")) {
         value = true;
         return true;
@@ -429,9 +486,177 @@ bool Reader<In>::boolean(bool& value) {
 }
 
 // null, or nothing in front of a comma: an empty value reads as null.
-template <class In>
-bool Reader<In>::null() {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::null() {
+    if constexpr (kStrict) return strict_literal("null");
     return match("null") || in_.peek() == ',';
+}
+
+// ---------------------------------------------------------------------------
+// Standard JSON's tokens. Each looks at a byte before taking it, so a fault
+// is noted where the byte that cannot go on stands.
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::strict_match(char c) {
+    if (in_.skip_json_space() != to_int(c)) return false;
+    in_.advance();
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::strict_literal(const char* literal) {
+    for (const char* p = literal; *p != '\0'; ++p) {
+        if (in_.next() != to_int(*p)) {
+            note(kInvalidLiteral);
+            return false;
+        }
+        in_.advance();
+    }
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+template <class Text>
+bool Grammar<In, Build, kSyntax>::strict_string(Text& value) {
+    if (in_.skip_json_space() != '"') return false;
+    in_.advance();
+    unsigned high = 0;
+    for (;;) {
+        if (high != 0 && in_.next() != '\\') flush_surrogate(value, high);
+        in_.append_json_plain(value);
+        const int c = in_.next();
+        if (c == '"') {
+            in_.advance();
+            return true;
+        }
+        if (c == '\\') {
+            in_.advance();
+            if (!strict_escape(value, high)) return false;
+        } else if (c == kEnd) {
+            note(kUnterminated);
+            return false;
+        } else if (c < 0x20) {
+            note(kControl);
+            return false;
+        } else if (!strict_utf8(value, c)) {
+            return false;
+        }
+    }
+}
+
+template <class In, class Build, Syntax kSyntax>
+template <class Text>
+bool Grammar<In, Build, kSyntax>::strict_escape(Text& value, unsigned& high) {
+    const int c = in_.next();
+    if (c == 'u') {
+        in_.advance();
+        unsigned unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int digit = hex_digit(in_.next());
+            if (digit < 0) {
+                note(in_.next() == kEnd ? kUnterminated : kInvalidEscape);
+                return false;
+            }
+            unit = unit * 16 + static_cast<unsigned>(digit);
+            in_.advance();
+        }
+        append_code_unit(value, high, unit);
+        return true;
+    }
+    flush_surrogate(value, high);
+    switch (c) {
+        case '"':
+        case '\\':
+        case '/':
+        case 'b':
+        case 'f':
+        case 'n':
+        case 'r':
+        case 't':
+            append_escape(value, c, '"');
+            in_.advance();
+            return true;
+        default:
+            note(c == kEnd ? kUnterminated : kInvalidEscape);
+            return false;
+    }
+}
+
+// A byte from 0x80 on where the plain run stopped: one well-formed sequence
+// is taken; the first byte that breaks one is the fault.
+template <class In, class Build, Syntax kSyntax>
+template <class Text>
+bool Grammar<In, Build, kSyntax>::strict_utf8(Text& value, int lead_byte) {
+    const Utf8Lead lead = utf8_lead(lead_byte);
+    if (lead.continuations < 0) {
+        note(kInvalidUtf8);
+        return false;
+    }
+    value.push_back(static_cast<char>(lead_byte));
+    in_.advance();
+    int low = lead.low;
+    int high = lead.high;
+    for (int i = 0; i < lead.continuations; ++i) {
+        const int c = in_.next();
+        if (c == kEnd || c < low || c > high) {
+            note(c == kEnd ? kUnterminated : kInvalidUtf8);
+            return false;
+        }
+        value.push_back(static_cast<char>(c));
+        in_.advance();
+        low = 0x80;
+        high = 0xBF;
+    }
+    return true;
+}
+
+// '-'? ('0' | [1-9][0-9]*) ('.' [0-9]+)? ([eE] [+-]? [0-9]+)?, within the
+// double's range; a number too small for a double reads as zero.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::strict_number(Number& value) {
+    const std::size_t start = in_.offset();
+    bool formed = false;
+    const std::string_view text = in_.run_of([&] { formed = strict_number_run(); });
+    if (!formed) return false;
+    double converted = 0;
+    if (!convert_number(text, converted)) {
+        note_at(start, kOutOfRange);
+        return false;
+    }
+    value = converted;
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::strict_number_run() {
+    int c = in_.next();
+    if (c == '-') c = in_.take_into_run(c);
+    if (c == '0') {
+        c = in_.take_into_run(c);
+        if (is_digit(c)) return fails_at(kInvalidNumber);
+    } else if (is_digit(c)) {
+        c = in_.take_digits_into_run();
+    } else {
+        return fails_at(kInvalidNumber);
+    }
+    if (c == '.') {
+        c = in_.take_into_run(c);
+        if (!is_digit(c)) return fails_at(kInvalidNumber);
+        c = in_.take_digits_into_run();
+    }
+    if (c == 'e' || c == 'E') {
+        c = in_.take_into_run(c);
+        if (c == '+' || c == '-') c = in_.take_into_run(c);
+        if (!is_digit(c)) return fails_at(kInvalidNumber);
+        in_.take_digits_into_run();
+    }
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::fails_at(const char* reason) {
+    note(reason);
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -440,160 +665,282 @@ bool Reader<In>::null() {
 // A container nested deeper than kMaxDepth fails the whole read, as the end
 // of the input would: every reader after it fails, so no enclosing reader can
 // recover by reading the text another way.
-template <class In>
-bool Reader<In>::too_deep(std::size_t depth) {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::too_deep(std::size_t depth) {
     if (depth <= kMaxDepth) return false;
+    note(kTooDeep);
+    deep_ = true;
     in_.abandon();
     return true;
 }
 
-// value: string | number | boolean | null | array | object, tried in this
-// order; the first that reads decides. Only the array attempt does not give
-// back what it read: the object attempt starts where it stopped.
-template <class In>
-bool Reader<In>::value(Value& target, std::size_t depth) {
-    target.reset();
-    return value_from(target, depth, first_attempt());
+// value: string | number | boolean | null | array | object. Leniently they
+// are tried in this order and the first that reads decides; only the array
+// attempt does not give back what it read: the object attempt starts where
+// it stopped. Strictly the first byte decides.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::value(std::size_t depth) {
+    return value_from(depth, first_attempt());
 }
 
 // Where a source that takes back every character it just read can start:
 // on it, an attempt whose first character cannot match gives back what it
 // read and leaves no trace, so the attempts before the one the next
 // character selects can be skipped.
-template <class In>
-inline typename Reader<In>::Attempt Reader<In>::first_attempt() {
-    if (!In::kTakesBackFreely || !in_.good()) return Attempt::String;
-    const int c = in_.skip_space_quietly();
+template <class In, class Build, Syntax kSyntax>
+inline typename Grammar<In, Build, kSyntax>::Attempt Grammar<In, Build, kSyntax>::first_attempt() {
+    if constexpr (!kStrict) {
+        if (!In::kTakesBackFreely || !in_.good()) return Attempt::String;
+    }
+    const int c = kStrict ? in_.skip_json_space() : in_.skip_space_quietly();
     if (starts_number(c)) return Attempt::Number;
     switch (c) {
         case 't':
         case 'f':
             return Attempt::Boolean;
         case 'n':
-        case ',':
             return Attempt::Null;
+        case ',':
+            return kStrict ? Attempt::None : Attempt::Null;
         case '[':
             return Attempt::Array;
+        case '{':
+            return Attempt::Object;
         case '"':
+            return Attempt::String;
         case '\'':
         case '/':
         case kEnd:
-            return Attempt::String;
+            return kStrict ? Attempt::None : Attempt::String;
         default:
-            return Attempt::Object;
+            return kStrict ? Attempt::None : Attempt::Object;
     }
 }
 
-template <class In>
-bool Reader<In>::value_from(Value& target, std::size_t depth, Attempt first) {
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::string_value() {
+    typename Build::Text text;
+    if (!string(text)) return false;
+    build_.string(std::move(text));
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::value_from(std::size_t depth, Attempt first) {
     switch (first) {
-        case Attempt::String: {
-            String text;
-            if (string(text)) {
-                ModelAccess::adopt(target, new String(std::move(text)));
-                return true;
-            }
-        }
+        case Attempt::String:
+            if (string_value()) return true;
+            if constexpr (kStrict) return false;
             [[fallthrough]];
         case Attempt::Number: {
             Number number_value;
             if (number(number_value)) {
-                target.import(number_value);
+                build_.number(number_value);
                 return true;
             }
+            if constexpr (kStrict) return false;
         }
             [[fallthrough]];
         case Attempt::Boolean: {
             bool boolean_value;
             if (boolean(boolean_value)) {
-                target.import(boolean_value);
+                build_.boolean(boolean_value);
                 return true;
             }
+            if constexpr (kStrict) return false;
         }
             [[fallthrough]];
         case Attempt::Null:
             if (null()) {
-                target.import(Null());
+                build_.null();
                 return true;
             }
+            if constexpr (kStrict) return false;
             [[fallthrough]];
         case Attempt::Array:
-            if (in_.peek() == '[') {
-                auto content = std::make_unique<Array>();
-                if (array(*content, depth + 1)) {
-                    ModelAccess::adopt(target, content.release());
-                    return true;
-                }
+            if (kStrict || in_.peek() == '[') {
+                if (array(depth + 1)) return true;
+                if constexpr (kStrict) return false;
             }
             [[fallthrough]];
-        case Attempt::Object: {
-            auto content = std::make_unique<Object>();
-            if (object(*content, depth + 1)) {
-                ModelAccess::adopt(target, content.release());
-                return true;
-            }
-        }
+        case Attempt::Object:
+            return object(depth + 1);
+        case Attempt::None:
+            note(kUnexpected);
+            return false;
     }
     return false;
 }
 
-// object: '{' '}' | '{' member (',' member)* [','] '}', member: string ':'
-// value. A member whose value cannot be read ends the loop unadded; a later
-// key replaces an earlier one.
-template <class In>
-bool Reader<In>::object(Object& target, std::size_t depth) {
-    target.reset();
-    if (too_deep(depth) || !match("{")) return false;
-    if (match("}")) return true;
-    Object::Map& entries = ModelAccess::entries(target);
-    for (;;) {
-        String key;
-        if (!string(key)) {
-            if (in_.peek() == '}') break;
-            return false;
-        }
-        if (!match(":")) return false;
-        auto member = std::make_unique<Value>();
-        if (!value(*member, depth)) break;
-        // Keys often arrive in order; the hint makes that case constant time.
-        Value*& slot = entries.try_emplace(entries.end(), std::move(key), nullptr)->second;
-        delete slot;
-        slot = member.release();
-        if (!match(",")) break;
-    }
-    return match("}");
+// The closing bracket or brace of a container. Where it is missing, the
+// fault is the value that could not be read there, or else the missing
+// separator.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::close(const char* bracket, bool value_failed, const char* expected) {
+    if (match(bracket)) return true;
+    note(value_failed ? reason_for_value_at(in_.next(), in_.offset()) : expected);
+    return false;
 }
 
-// array: '[' ']' | '[' value (',' value)* [','] ']'; an empty value in front
-// of a comma is null, and one that cannot be read ends the loop.
-template <class In>
-bool Reader<In>::array(Array& target, std::size_t depth) {
-    target.reset();
-    if (too_deep(depth) || !match("[")) return false;
-    if (match("]")) return true;
-    Collected collected(pending_);
-    for (;;) {
-        auto element = std::make_unique<Value>();
-        if (!value(*element, depth)) break;
-        collected.push(std::move(element));
-        if (!match(",")) break;
+// object: '{' '}' | '{' member (',' member)* [','] '}', member: string ':'
+// value. Leniently a member whose value cannot be read ends the loop
+// unadded; a later key replaces an earlier one.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
+    if (too_deep(depth)) return false;
+    if (!match("{")) {
+        note(kUnexpected);
+        return false;
     }
-    collected.move_to(ModelAccess::elements(target));
-    return match("]");
+    build_.begin_object();
+    bool value_failed = false;
+    if (!match("}")) {
+        for (;;) {
+            typename Build::Text key;
+            if (!string(key)) {
+                if (!kStrict && in_.peek() == '}') break;
+                note(kExpectedKey);
+                build_.drop_object();
+                return false;
+            }
+            if (!match(":")) {
+                note(kExpectedColon);
+                build_.drop_object();
+                return false;
+            }
+            build_.key(std::move(key));
+            if (!value(depth)) {
+                build_.drop_key();
+                value_failed = true;
+                break;
+            }
+            if (!match(",")) break;
+        }
+        if ((kStrict && value_failed) || !close("}", value_failed, kExpectedObjectGoOn)) {
+            build_.drop_object();
+            return false;
+        }
+    }
+    build_.end_object();
+    return true;
+}
+
+// array: '[' ']' | '[' value (',' value)* [','] ']'; leniently an empty
+// value in front of a comma is null, and one that cannot be read ends the
+// loop.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::array(std::size_t depth) {
+    if (too_deep(depth)) return false;
+    if (!match("[")) {
+        note(kUnexpected);
+        return false;
+    }
+    build_.begin_array();
+    bool value_failed = false;
+    if (!match("]")) {
+        for (;;) {
+            if (!value(depth)) {
+                value_failed = true;
+                break;
+            }
+            if (!match(",")) break;
+        }
+        if ((kStrict && value_failed) || !close("]", value_failed, kExpectedArrayGoOn)) {
+            build_.drop_array();
+            return false;
+        }
+    }
+    build_.end_array();
+    return true;
 }
 
 // A document: after every leading byte up to 0x20 (control bytes too, not
 // comments), an object or an array. What follows it is not looked at.
-template <class In>
-Opened Reader<In>::document(Object& object_target, Array& array_target) {
+template <class In, class Build, Syntax kSyntax>
+Opened Grammar<In, Build, kSyntax>::document() {
     int c = in_.peek();
     while (c != kEnd && c <= 0x20) {
         in_.get();
         c = in_.peek();
     }
-    if (c == '{') return object(object_target, 1) ? Opened::Object : Opened::Nothing;
-    if (c == '[') return array(array_target, 1) ? Opened::Array : Opened::Nothing;
+    if (c == '{') return object(1) ? Opened::Object : Opened::Nothing;
+    if (c == '[') return array(1) ? Opened::Array : Opened::Nothing;
+    note(c == 0xEF && in_.offset() == 0 ? kByteOrderMark : kUnexpected);
     return Opened::Nothing;
+}
+
+// One value with nothing but white space after it. A byte-order mark is
+// told apart from any other byte that cannot begin a value.
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::whole_text() {
+    if (in_.next() == 0xEF) {
+        const std::size_t start = in_.offset();
+        note_at(start, takes_byte_order_mark() ? kByteOrderMark : kUnexpected);
+        return false;
+    }
+    if (!value(0)) return false;
+    if (in_.skip_json_space() != kEnd) {
+        note(kAfterDocument);
+        return false;
+    }
+    return true;
+}
+
+template <class In, class Build, Syntax kSyntax>
+bool Grammar<In, Build, kSyntax>::takes_byte_order_mark() {
+    for (int byte : {0xEF, 0xBB, 0xBF}) {
+        if (in_.next() != byte) return false;
+        in_.advance();
+    }
+    return true;
+}
+
+template class Grammar<TextCursor, DocumentBuilder>;
+template class Grammar<StreamCursor, DocumentBuilder>;
+template class Grammar<TextCursor, DocumentBuilder, Syntax::Strict>;
+template class Grammar<StreamCursor, DocumentBuilder, Syntax::Strict>;
+template class Grammar<TextCursor, NullBuilder>;
+template class Grammar<StreamCursor, NullBuilder>;
+
+// ---------------------------------------------------------------------------
+// Readers into the model
+
+template <class In>
+bool Reader<In>::value(Value& target, std::size_t depth) {
+    target.reset();
+    build_.keep_failed_outermost(false);
+    if (!grammar_.value(depth)) return false;
+    ModelAccess::take_over(target, *build_.take());
+    return true;
+}
+
+template <class In>
+bool Reader<In>::object(Object& target, std::size_t depth) {
+    target.reset();
+    build_.keep_failed_outermost(true);
+    const bool ok = grammar_.object(depth);
+    if (const auto read = build_.take()) ModelAccess::entries(target).swap(ModelAccess::entries(*read));
+    return ok;
+}
+
+template <class In>
+bool Reader<In>::array(Array& target, std::size_t depth) {
+    target.reset();
+    build_.keep_failed_outermost(true);
+    const bool ok = grammar_.array(depth);
+    if (const auto read = build_.take()) ModelAccess::elements(target).swap(ModelAccess::elements(*read));
+    return ok;
+}
+
+template <class In>
+Opened Reader<In>::document(Object& object, Array& array) {
+    object.reset();
+    array.reset();
+    build_.keep_failed_outermost(false);
+    const Opened opened = grammar_.document();
+    if (opened == Opened::Object) ModelAccess::entries(object).swap(ModelAccess::entries(*build_.take()));
+    if (opened == Opened::Array) ModelAccess::elements(array).swap(ModelAccess::elements(*build_.take()));
+    return opened;
 }
 
 template class Reader<TextCursor>;
@@ -601,55 +948,144 @@ template class Reader<StreamCursor>;
 
 namespace {
 
-// Runs `read` on a Reader over the stream and hands the flags back to it.
+// Runs `read` on a cursor over the stream and hands the flags back to it.
 template <class Read>
-auto read_stream(std::istream& stream, Read read) {
+auto on_stream(std::istream& stream, Read read) {
     StreamCursor in(stream);
-    Reader<StreamCursor> reader(in);
-    const auto result = read(reader);
+    const auto result = read(in);
     in.finish();
     return result;
 }
 
-// Runs `read` on a Reader over the text in place, or, while the global locale
-// is not the classic one, over an input string stream holding a copy of it,
-// whose extraction follows that locale.
+// Runs `read` on a cursor over the text in place, or, while the global
+// locale is not the classic one, over an input string stream holding a copy
+// of it, whose extraction follows that locale.
 template <class Read>
-auto read_text(std::string_view text, Read read, std::size_t* stopped = nullptr) {
+auto on_text(std::string_view text, Read read) {
     if (global_locale_is_classic()) {
         TextCursor in(text, std::ios_base::goodbit);
-        Reader<TextCursor> reader(in);
-        const auto result = read(reader);
-        if (stopped) *stopped = in.offset();
-        return result;
+        return read(in);
     }
     std::istringstream stream{std::string(text)};
-    const auto result = read_stream(stream, read);
-    if (stopped) *stopped = static_cast<std::size_t>(stream.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
-    return result;
+    return on_stream(stream, read);
+}
+
+template <class In>
+using ReaderOn = Reader<std::remove_reference_t<In>>;
+
+template <class In>
+Opened open_on(In& in, Object& object, Array& array, std::size_t* stopped) {
+    ReaderOn<In> reader(in);
+    const Opened opened = reader.document(object, array);
+    if (stopped) *stopped = in.offset();
+    return opened;
+}
+
+template <class In>
+bool check_on(In& in, std::size_t* stopped) {
+    NullBuilder build;
+    Grammar<std::remove_reference_t<In>, NullBuilder> grammar(in, build);
+    const bool ok = grammar.document() != Opened::Nothing;
+    if (stopped) *stopped = in.offset();
+    return ok;
 }
 
 }  // namespace
 
 Opened open_document(std::istream& in, Object& object, Array& array) {
-    return read_stream(in, [&](auto& reader) { return reader.document(object, array); });
+    return on_stream(in, [&](auto& cursor) { return open_on(cursor, object, array, nullptr); });
 }
 
 Opened open_document(std::string_view text, Object& object, Array& array, std::size_t* stopped) {
-    return read_text(
-        text, [&](auto& reader) { return reader.document(object, array); }, stopped);
+    return on_text(text, [&](auto& cursor) { return open_on(cursor, object, array, stopped); });
 }
+
+bool check_document(std::istream& in) {
+    return on_stream(in, [&](auto& cursor) { return check_on(cursor, nullptr); });
+}
+
+bool check_document(std::string_view text, std::size_t* stopped) {
+    return on_text(text, [&](auto& cursor) { return check_on(cursor, stopped); });
+}
+
+namespace {
+
+// Where and why reading stopped at `offset`: the reason noted there, or
+// what stands there.
+template <class In>
+void report(In& in, const Stop& stop, std::size_t offset, ReadError* error) {
+    if (!error) return;
+    const Place place = in.place_of(offset);
+    error->offset = offset;
+    error->line = place.line;
+    error->column = offset - place.line_start + 1;
+    error->reason = stop.reason != nullptr && stop.offset == offset
+                        ? stop.reason
+                        : reason_for_value_at(in.offset() == offset ? in.next() : kEnd, offset);
+}
+
+// Lenient: exactly the value reader, stopping where it stops.
+template <class In>
+bool read_leniently(In& in, Value& staged, ReadError* error) {
+    ReaderOn<In> reader(in);
+    if (reader.value(staged, 0)) return true;
+    report(in, reader.stop(), in.offset(), error);
+    return false;
+}
+
+// Strict: the whole input, faults where they stand.
+template <class In>
+bool read_strictly(In& in, Value& staged, ReadError* error) {
+    DocumentBuilder build;
+    Grammar<std::remove_reference_t<In>, DocumentBuilder, Syntax::Strict> grammar(in, build);
+    if (in.good() && grammar.whole_text()) {
+        in.saw_end();
+        ModelAccess::take_over(staged, *build.take());
+        return true;
+    }
+    in.fail_quietly();
+    const Stop stop = grammar.stop().reason ? grammar.stop() : Stop{in.offset(), nullptr};
+    report(in, stop, stop.offset, error);
+    return false;
+}
+
+template <class In>
+bool read_on(In& in, Value& staged, ReadError* error, Syntax syntax) {
+    return syntax == Syntax::Strict ? read_strictly(in, staged, error) : read_leniently(in, staged, error);
+}
+
+}  // namespace
 
 }  // namespace detail
 
-using detail::read_stream;
-using detail::read_text;
+using detail::ModelAccess;
+using detail::on_stream;
+using detail::on_text;
+using detail::ReaderOn;
 
 // ---------------------------------------------------------------------------
 // Public entry points
 
+// Strict reading needs no locale: it never goes through a stream's
+// extraction, so the text is always read in place.
+bool read(const String& text, Value& target, ReadError* error, Syntax syntax) {
+    Value staged;
+    const auto read_staged = [&](auto& in) { return detail::read_on(in, staged, error, syntax); };
+    detail::TextCursor in_place(text, std::ios_base::goodbit);
+    const bool ok = syntax == Syntax::Strict ? read_staged(in_place) : on_text(text, read_staged);
+    if (ok) ModelAccess::take_over(target, staged);
+    return ok;
+}
+
+bool read(std::istream& in, Value& target, ReadError* error, Syntax syntax) {
+    Value staged;
+    const bool ok = on_stream(in, [&](auto& cursor) { return detail::read_on(cursor, staged, error, syntax); });
+    if (ok) ModelAccess::take_over(target, staged);
+    return ok;
+}
+
 bool Value::parse(std::istream& in, Value& target) {
-    return read_stream(in, [&](auto& reader) { return reader.value(target, 0); });
+    return on_stream(in, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).value(target, 0); });
 }
 bool Value::parse(std::istream& in) { return parse(in, *this); }
 // The text is read in place and may lie inside the target (a string value of
@@ -657,30 +1093,30 @@ bool Value::parse(std::istream& in) { return parse(in, *this); }
 // is released only once the text has been read.
 bool Value::parse(const String& text) {
     Value staged;
-    const bool ok = read_text(text, [&](auto& reader) { return reader.value(staged, 0); });
-    detail::ModelAccess::take_over(*this, staged);
+    const bool ok = on_text(text, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).value(staged, 0); });
+    ModelAccess::take_over(*this, staged);
     return ok;
 }
 
 bool Object::parse(std::istream& in, Object& target) {
-    return read_stream(in, [&](auto& reader) { return reader.object(target, 1); });
+    return on_stream(in, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).object(target, 1); });
 }
 bool Object::parse(std::istream& in) { return parse(in, *this); }
 bool Object::parse(const String& text) {
     Object staged;
-    const bool ok = read_text(text, [&](auto& reader) { return reader.object(staged, 1); });
+    const bool ok = on_text(text, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).object(staged, 1); });
     reset();
     entries_.swap(staged.entries_);
     return ok;
 }
 
 bool Array::parse(std::istream& in, Array& target) {
-    return read_stream(in, [&](auto& reader) { return reader.array(target, 1); });
+    return on_stream(in, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).array(target, 1); });
 }
 bool Array::parse(std::istream& in) { return parse(in, *this); }
 bool Array::parse(const String& text) {
     Array staged;
-    const bool ok = read_text(text, [&](auto& reader) { return reader.array(staged, 1); });
+    const bool ok = on_text(text, [&](auto& cursor) { return ReaderOn<decltype(cursor)>(cursor).array(staged, 1); });
     reset();
     elements_.swap(staged.elements_);
     return ok;
@@ -690,37 +1126,42 @@ bool parse_value(std::istream& in, Value& target) { return target.parse(in); }
 bool parse_object(std::istream& in, Object& target) { return target.parse(in); }
 bool parse_array(std::istream& in, Array& target) { return target.parse(in); }
 
-bool match(const char* pattern, std::istream& in) {
-    return read_stream(in, [&](auto& reader) { return reader.match(pattern); });
-}
-bool parse_comment(std::istream& in) {
-    return read_stream(in, [&](auto& reader) { return reader.comment(); });
-}
-bool parse_string(std::istream& in, String& value) {
-    return read_stream(in, [&](auto& reader) { return reader.string(value); });
-}
-bool parse_identifier(std::istream& in, String& value) {
-    return read_stream(in, [&](auto& reader) { return reader.identifier(value); });
-}
-bool parse_number(std::istream& in, Number& value) {
-    return read_stream(in, [&](auto& reader) { return reader.number(value); });
-}
-bool parse_bool(std::istream& in, bool& value) {
-    return read_stream(in, [&](auto& reader) { return reader.boolean(value); });
-}
-bool parse_null(std::istream& in) {
-    return read_stream(in, [&](auto& reader) { return reader.null(); });
+namespace {
+
+// One token reader of the stream.
+template <class Read>
+bool read_token(std::istream& in, Read read) {
+    return on_stream(in, [&](detail::StreamCursor& cursor) {
+        detail::Reader<detail::StreamCursor> reader(cursor);
+        return read(reader);
+    });
 }
 
-bool validate(std::istream& in) {
-    Object object;
-    Array array;
-    return detail::open_document(in, object, array) != detail::Opened::Nothing;
+}  // namespace
+
+bool match(const char* pattern, std::istream& in) {
+    return read_token(in, [&](auto& reader) { return reader.match(pattern); });
 }
-bool validate(const String& text) {
-    Object object;
-    Array array;
-    return detail::open_document(std::string_view(text), object, array) != detail::Opened::Nothing;
+bool parse_comment(std::istream& in) {
+    return read_token(in, [&](auto& reader) { return reader.comment(); });
 }
+bool parse_string(std::istream& in, String& value) {
+    return read_token(in, [&](auto& reader) { return reader.string(value); });
+}
+bool parse_identifier(std::istream& in, String& value) {
+    return read_token(in, [&](auto& reader) { return reader.identifier(value); });
+}
+bool parse_number(std::istream& in, Number& value) {
+    return read_token(in, [&](auto& reader) { return reader.number(value); });
+}
+bool parse_bool(std::istream& in, bool& value) {
+    return read_token(in, [&](auto& reader) { return reader.boolean(value); });
+}
+bool parse_null(std::istream& in) {
+    return read_token(in, [&](auto& reader) { return reader.null(); });
+}
+
+bool validate(std::istream& in) { return detail::check_document(in); }
+bool validate(const String& text) { return detail::check_document(std::string_view(text)); }
 
 }  // namespace zqjson
