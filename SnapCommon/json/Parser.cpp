@@ -788,8 +788,9 @@ bool Grammar<In, Build, kSyntax>::close(const char* bracket, bool value_failed, 
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
     if (too_deep(depth)) return false;
+    // Leniently the last attempt at a value: what stands there is the fault.
     if (!match("{")) {
-        note(kUnexpected);
+        note(reason_for_value_at(in_.next(), in_.offset()));
         return false;
     }
     build_.begin_object();

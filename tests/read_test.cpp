@@ -1,0 +1,177 @@
+// read(): verdicts in both syntaxes, and for a rejected text where and why,
+// the same through a text and a stream.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "SnapCommon/ZQJson.h"
+
+namespace {
+
+using zqjson::ReadError;
+using zqjson::Syntax;
+using zqjson::Value;
+
+// Where and why a text is rejected; `accepted` when it is not.
+struct Verdict {
+    bool ok;
+    std::size_t line = 0;
+    std::size_t column = 0;
+    const char* reason = "";
+};
+constexpr Verdict accepted{true};
+Verdict rejected(std::size_t line, std::size_t column, const char* reason) { return {false, line, column, reason}; }
+
+struct Case {
+    std::string text;
+    Verdict lenient;
+    Verdict strict;
+};
+
+std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+const Case kCases[] = {
+    {"{\"a\": [1, 2.5e3, true, false, null, \"\\u00e9\\ud83d\\ude00\"]}", accepted, accepted},
+    {"42", accepted, accepted},
+    {" \t\r\n\"s\" \n", accepted, accepted},
+    {"1e-400", accepted, accepted},
+    {"\"\\ud800\"", accepted, accepted},
+    {nested(512), accepted, accepted},
+    {"{\"a\": tru}", rejected(1, 7, "invalid literal"), rejected(1, 10, "invalid literal")},
+    {"{\"x\":1,\"a\":[1,2},\"y\":3}", accepted, rejected(1, 16, "expected ',' or ']'")},
+    {"[1,]", accepted, rejected(1, 4, "unexpected character")},
+    {"{\"a\":1,}", accepted, rejected(1, 8, "expected a key")},
+    {"[,1]", accepted, rejected(1, 2, "unexpected character")},
+    {"{'a':1}", accepted, rejected(1, 2, "expected a key")},
+    {"// c\n{}", accepted, rejected(1, 1, "unexpected character")},
+    {"01", accepted, rejected(1, 2, "invalid number")},
+    {"+1", accepted, rejected(1, 1, "invalid number")},
+    {".5", accepted, rejected(1, 1, "invalid number")},
+    {"1.", accepted, rejected(1, 3, "unexpected end of input")},
+    {"[1.]", accepted, rejected(1, 4, "invalid number")},
+    {"-", rejected(1, 1, "invalid number"), rejected(1, 2, "unexpected end of input")},
+    {"[1e400]", rejected(1, 2, "number out of range"), rejected(1, 2, "number out of range")},
+    {"42 x", accepted, rejected(1, 4, "text after the document")},
+    {"\"a\\qb\"", accepted, rejected(1, 4, "invalid escape")},
+    {"\"\\u12g4\"", accepted, rejected(1, 6, "invalid escape")},
+    {"\"a\x01\"", accepted, rejected(1, 3, "control character in string")},
+    {"\"\xff\"", accepted, rejected(1, 2, "invalid UTF-8")},
+    {"\"\xc3(\"", accepted, rejected(1, 3, "invalid UTF-8")},
+    {"\"\xed\xa0\x80\"", accepted, rejected(1, 3, "invalid UTF-8")},
+    {"\xef\xbb\xbf{}", rejected(1, 1, "byte-order mark"), rejected(1, 1, "byte-order mark")},
+    {"", rejected(1, 1, "unexpected end of input"), rejected(1, 1, "unexpected end of input")},
+    {"{\"a\":1", rejected(1, 7, "unexpected end of input"), rejected(1, 7, "unexpected end of input")},
+    {"\"abc", rejected(1, 5, "unterminated string"), rejected(1, 5, "unterminated string")},
+    {"{\"a\" 1}", rejected(1, 6, "expected ':' after a key"), rejected(1, 6, "expected ':' after a key")},
+    {"{k:1}", rejected(1, 2, "expected a key"), rejected(1, 2, "expected a key")},
+    {"[1 2]", rejected(1, 4, "expected ',' or ']'"), rejected(1, 4, "expected ',' or ']'")},
+    {"{\"a\":1 \"b\":2}", rejected(1, 8, "expected ',' or '}'"), rejected(1, 8, "expected ',' or '}'")},
+    {"[\n1,\r\n  x]", rejected(3, 3, "unexpected character"), rejected(3, 3, "unexpected character")},
+    {"nul", rejected(1, 4, "unexpected end of input"), rejected(1, 4, "unexpected end of input")},
+    {nested(513), rejected(1, 513, "nesting deeper than 512 levels"),
+     rejected(1, 513, "nesting deeper than 512 levels")},
+};
+
+std::string shown(const Value& v) {
+    std::ostringstream out;
+    out.precision(17);
+    out << v;
+    return out.str();
+}
+
+void expect_verdict(const std::string& text, Syntax syntax, const Verdict& want) {
+    const char* name = syntax == Syntax::Strict ? "strict" : "lenient";
+    SCOPED_TRACE(std::string(name) + " " + text.substr(0, 40));
+    Value from_text(zqjson::Number(7));
+    ReadError text_error;
+    const bool ok = zqjson::read(text, from_text, &text_error, syntax);
+    std::istringstream in(text);
+    Value from_stream(zqjson::Number(7));
+    ReadError stream_error;
+    EXPECT_EQ(zqjson::read(in, from_stream, &stream_error, syntax), ok);
+    ASSERT_EQ(ok, want.ok);
+    if (ok) {
+        EXPECT_EQ(shown(from_stream), shown(from_text));
+        return;
+    }
+    EXPECT_EQ(text_error.line, want.line);
+    EXPECT_EQ(text_error.column, want.column);
+    EXPECT_EQ(text_error.reason, want.reason);
+    EXPECT_EQ(stream_error.offset, text_error.offset);
+    EXPECT_EQ(stream_error.line, text_error.line);
+    EXPECT_EQ(stream_error.column, text_error.column);
+    EXPECT_EQ(stream_error.reason, text_error.reason);
+    // A rejected text leaves the target as it was.
+    EXPECT_EQ(shown(from_text), "7");
+    EXPECT_EQ(shown(from_stream), "7");
+}
+
+TEST(Read, VerdictsWhereAndWhy) {
+    for (const Case& c : kCases) {
+        expect_verdict(c.text, Syntax::Lenient, c.lenient);
+        expect_verdict(c.text, Syntax::Strict, c.strict);
+    }
+}
+
+// Lenient reading is the value reader: the same document, and on failure
+// the offset is where a stream stands after the failed parse.
+TEST(Read, LenientIsTheValueReader) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        Value parsed;
+        std::istringstream in(c.text);
+        const bool parsed_ok = parsed.parse(in);
+        const auto stood = in.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+        Value read;
+        ReadError error;
+        ASSERT_EQ(zqjson::read(c.text, read, &error), parsed_ok);
+        if (parsed_ok) {
+            EXPECT_EQ(shown(read), shown(parsed));
+        } else {
+            EXPECT_EQ(static_cast<std::streamoff>(error.offset), static_cast<std::streamoff>(stood));
+        }
+    }
+}
+
+// A strict read takes the whole stream; a lenient one stops after the value.
+TEST(Read, StreamPositionAfterward) {
+    std::istringstream strict_in("[1] ");
+    Value v;
+    ASSERT_TRUE(zqjson::read(strict_in, v, nullptr, Syntax::Strict));
+    EXPECT_TRUE(strict_in.eof());
+    std::istringstream lenient_in("[1] [2]");
+    ASSERT_TRUE(zqjson::read(lenient_in, v));
+    ASSERT_TRUE(zqjson::read(lenient_in, v));
+    EXPECT_EQ(shown(v), "[2]");
+}
+
+std::size_t allocations = 0;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+// A check builds nothing: its cost does not grow with the values it reads.
+TEST(Read, ValidateAllocatesNothingPerValue) {
+    std::string text = "[";
+    for (int i = 0; i < 10000; ++i) text += "{\"key\": [\"text\", 1.5, true, null],},";
+    text += "]";
+    const std::size_t before = allocations;
+    EXPECT_TRUE(zqjson::validate(text));
+    std::istringstream in(text);
+    EXPECT_TRUE(zqjson::validate(in));
+    EXPECT_LT(allocations - before, 20u);
+}
+
+}  // namespace
