@@ -1,4 +1,4 @@
-// Parse throughput: zqjson from text and from a stream, side by side in one
+// Parse throughput: zqjson from text (lenient and strict) and from a stream, side by side in one
 // run with nlohmann::json (string and std::istream) and RapidJSON with full
 // precision, when those are installed.
 //
@@ -101,6 +101,11 @@ void register_all(const std::vector<Document>& documents) {
         add("zqjson_text/" + d.name, d.text, [](const std::string& text) {
             auto v = std::make_unique<zqjson::Value>();
             const bool ok = v->parse(text);
+            return accepted(std::move(v), ok);
+        });
+        add("zqjson_strict/" + d.name, d.text, [](const std::string& text) {
+            auto v = std::make_unique<zqjson::Value>();
+            const bool ok = zqjson::read(text, *v, nullptr, zqjson::Syntax::Strict);
             return accepted(std::move(v), ok);
         });
         add("zqjson_stream/" + d.name, d.text, [](const std::string& text) {

@@ -30,6 +30,10 @@ namespace zqjson::detail {
 
 constexpr int kEnd = std::char_traits<char>::eof();
 
+// For the few buffer operations every character passes through, which the
+// compiler leaves out of line in readers this size.
+#define ZQ_INLINE inline __attribute__((always_inline))
+
 inline int to_int(char c) { return static_cast<unsigned char>(c); }
 
 // Whether the global locale is the classic one: only then do the input string
@@ -290,7 +294,7 @@ public:
           global_classic_(global_locale_is_classic()) {}
 
     int sgetc() { return sb_->sgetc(); }
-    int sbumpc() {
+    ZQ_INLINE int sbumpc() {
         const int c = sb_->sbumpc();
         if (c != kEnd) count_taken(c);
         return c;
@@ -359,35 +363,60 @@ public:
 
     // A stream cannot look that far ahead.
     static bool take_literal(std::string_view) { return false; }
+    // Each loop counts what it takes in a local, and moves the count once.
     template <class Text>
     void append_plain(Text& out, char delim) {
         int c = sb_->sgetc();
+        std::size_t taken = 0;
         while (c != kEnd && c != to_int(delim) && c != '\\') {
             out.push_back(static_cast<char>(c));
-            c = snextc();
+            if (c == '\n') line_break_at(offset_ + taken + 1);
+            ++taken;
+            c = sb_->snextc();
         }
+        offset_ += taken;
     }
     // Stops at every byte from 0x80 on: the grammar checks UTF-8 itself.
     template <class Text>
     void append_json_plain(Text& out) {
         int c = sb_->sgetc();
+        std::size_t taken = 0;
         while (c != kEnd && c != '"' && c != '\\' && c >= 0x20 && c < 0x80) {
             out.push_back(static_cast<char>(c));
-            c = snextc();
+            ++taken;
+            c = sb_->snextc();
         }
+        offset_ += taken;
     }
     int skip_json_space() {
         int c = sb_->sgetc();
-        while (is_json_space(c)) c = snextc();
+        std::size_t taken = 0;
+        while (is_json_space(c)) {
+            if (c == '\n') line_break_at(offset_ + taken + 1);
+            ++taken;
+            c = sb_->snextc();
+        }
+        offset_ += taken;
         return c;
     }
     void skip_line() {
         int c = sb_->sgetc();
-        while (c != kEnd && c != '\n' && c != '\r') c = snextc();
+        std::size_t taken = 0;
+        while (c != kEnd && c != '\n' && c != '\r') {
+            ++taken;
+            c = sb_->snextc();
+        }
+        offset_ += taken;
     }
-    int skip_space() {
+    ZQ_INLINE int skip_space() {
         int c = sb_->sgetc();
-        while (c != kEnd && is_space(c)) c = snextc();
+        std::size_t taken = 0;
+        while (c != kEnd && is_space(c)) {
+            if (c == '\n') line_break_at(offset_ + taken + 1);
+            ++taken;
+            c = sb_->snextc();
+        }
+        offset_ += taken;
         return c;
     }
     template <class Collect>
@@ -400,10 +429,13 @@ public:
     static bool take_plain_number(double&, std::ios_base::iostate&) { return false; }
     int take_digits() {
         int c = sb_->sgetc();
+        std::size_t taken = 0;
         while (c >= '0' && c <= '9') {
             keep(c);
-            c = snextc();
+            ++taken;
+            c = sb_->snextc();
         }
+        offset_ += taken;
         return c;
     }
 
@@ -414,11 +446,13 @@ public:
 private:
     void count_taken(int c) {
         ++offset_;
-        if (c == '\n') {
-            ++place_.line;
-            previous_line_start_ = place_.line_start;
-            place_.line_start = offset_;
-        }
+        if (c == '\n') line_break_at(offset_);
+    }
+    // A line begins at `offset`.
+    void line_break_at(std::size_t offset) {
+        ++place_.line;
+        previous_line_start_ = place_.line_start;
+        place_.line_start = offset;
     }
     void count_given_back(int c) {
         --offset_;
