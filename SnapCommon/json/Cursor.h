@@ -173,8 +173,9 @@ public:
             p = bytes::find_first(
                 p, end,
                 [](std::uint64_t w) {
-                    return bytes::any_equal(w, '"') | bytes::any_equal(w, '\\') | bytes::any_below(w, 0x20) |
-                           ((w & bytes::kHighs) != 0);
+                    // A byte below 0x20 or from 0x80 on sets its high bit in one of the two.
+                    const bool control_or_high = (((w - bytes::kOnes * 0x20) | w) & bytes::kHighs) != 0;
+                    return control_or_high | bytes::any_equal(w, '"') | bytes::any_equal(w, '\\');
                 },
                 [](unsigned char b) { return b == '"' || b == '\\' || b < 0x20 || b >= 0x80; });
             if (p == end || to_int(*p) < 0x80) break;
@@ -185,10 +186,36 @@ public:
         out.append(run, static_cast<std::size_t>(p - run));
         p_ = p;
     }
-    int skip_json_space() {
+    // A standard JSON number that from_chars converts in range: converted in
+    // place; false, with nothing moved, for every other case, which then goes
+    // the full way to find its fault.
+    bool take_json_number(double& value) {
         const char* const end = end_;
         const char* p = p_;
-        while (p != end && is_json_space(to_int(*p))) ++p;
+        const auto is_digit_at = [end](const char* at) {
+            return at != end && static_cast<unsigned char>(*at - '0') < 10;
+        };
+        if (p != end && *p == '-') ++p;
+        if (!is_digit_at(p) || (*p == '0' && is_digit_at(p + 1))) return false;
+        const auto [stop, error] = std::from_chars(p_, end, value);
+        if (error != std::errc()) return false;
+        if (stop != end && std::memchr(".eE+-0123456789", *stop, 15) != nullptr) return false;
+        // from_chars also takes a point with no digit after it ("1.", "1.e5").
+        const void* point = std::memchr(p, '.', static_cast<std::size_t>(stop - p));
+        if (point != nullptr && !is_digit_at(static_cast<const char*>(point) + 1)) return false;
+        p_ = stop;
+        return true;
+    }
+    // As skip_space, indentation eight spaces at a time.
+    int skip_json_space() {
+        constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
+        const char* const end = end_;
+        const char* p = p_;
+        while (p != end && is_json_space(to_int(*p))) {
+            ++p;
+            std::uint64_t eight;
+            while (end - p >= 8 && (std::memcpy(&eight, p, 8), eight == kEightSpaces)) p += 8;
+        }
         p_ = p;
         return sgetc();
     }
@@ -377,6 +404,7 @@ public:
         offset_ += taken;
     }
     // Stops at every byte from 0x80 on: the grammar checks UTF-8 itself.
+    static bool take_json_number(double&) { return false; }
     template <class Text>
     void append_json_plain(Text& out) {
         int c = sb_->sgetc();
@@ -594,6 +622,12 @@ public:
     // The next byte, flags untouched; kEnd at the end.
     int next() { return buf_.attached() ? buf_.sgetc() : kEnd; }
     int skip_json_space() { return buf_.skip_json_space(); }
+    bool take_json_number(Number& value) {
+        double plain;
+        if (!buf_.take_json_number(plain)) return false;
+        value = plain;
+        return true;
+    }
     template <class Text>
     void append_json_plain(Text& out) {
         buf_.append_json_plain(out);

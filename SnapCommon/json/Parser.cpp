@@ -614,6 +614,7 @@ bool Grammar<In, Build, kSyntax>::strict_utf8(Text& value, int lead_byte) {
 // double's range; a number too small for a double reads as zero.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::strict_number(Number& value) {
+    if (in_.take_json_number(value)) return true;
     const std::size_t start = in_.offset();
     bool formed = false;
     const std::string_view text = in_.run_of([&] { formed = strict_number_run(); });
