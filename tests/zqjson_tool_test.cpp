@@ -147,25 +147,27 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
     }
 }
 
-TEST(ZqjsonTool, RejectedInputSaysWhereReadingStopped) {
+TEST(ZqjsonTool, RejectedInputSaysWhereAndWhy) {
     const struct {
         const char* arguments;
         const char* input;
         const char* where;
     } cases[] = {
-        {"reformat", "42", "line 1, column 1"},
-        {"compact", "\n\n   \"s\"", "line 3, column 4"},
-        {"validate", "", "line 1, column 1 (end of input)"},
-        {"validate", "[1,\n 2", "line 2, column 3 (end of input)"},
-        {"reformat", "{\n  \"k\": 1,\n  \"m\" 2\n}", "line 3, column 7"},
-        {"xml --dialect jxml", "42", "line 1, column 1"},
+        {"reformat", "42", "line 1, column 1: unexpected character"},
+        {"compact", "\n\n   \"s\"", "line 3, column 4: unexpected character"},
+        {"validate", "", "line 1, column 1: unexpected end of input"},
+        {"validate", "[1,\n 2", "line 2, column 3: unexpected end of input"},
+        {"reformat", "{\n  \"k\": 1,\n  \"m\" 2\n}", "line 3, column 7: expected ':' after a key"},
+        {"validate", "{\"a\": tru}", "line 1, column 7: invalid literal"},
+        {"compact", "[1 2]", "line 1, column 4: expected ',' or ']'"},
+        {"xml --dialect jxml", "42", "line 1, column 1: unexpected character"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);
         const ToolRun run = run_zqjson(c.arguments, c.input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, std::string("zqjson: <stdin>: not accepted: reading stopped at ") + c.where + "\n");
+        EXPECT_EQ(run.err, std::string("zqjson: <stdin>: not accepted: ") + c.where + "\n");
     }
 }
 
@@ -177,7 +179,7 @@ TEST(ZqjsonTool, ValidateReportsEachRejectedFile) {
     ToolRun run = run_zqjson("validate " + good + " " + bad + " " + good);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "zqjson: " + bad + ": not accepted: reading stopped at line 1, column 6 (end of input)\n");
+    EXPECT_EQ(run.err, "zqjson: " + bad + ": not accepted: line 1, column 6: unexpected end of input\n");
 
     run = run_zqjson("validate " + good + " " + path_in_temp("missing.json"));
     EXPECT_EQ(run.status, 2);
@@ -198,8 +200,8 @@ TEST(ZqjsonTool, ReadsTheNamedFileRatherThanStandardInput) {
 // ---------------------------------------------------------------------------
 // The stored hostile inputs and a nesting bomb, one run per file and command:
 // an accepted file is written as the library writes it; a rejected one gets
-// exit status 1, one line on standard error naming the file and where
-// reading stopped, and nothing on standard output.
+// exit status 1, one line on standard error naming the file, where reading
+// stopped and why, and nothing on standard output.
 
 namespace {
 
@@ -250,10 +252,10 @@ bool take_digits(std::string_view& text) {
     return digits > 0;
 }
 
-// "line L, column C", maybe with " (end of input)", ending the line.
-bool is_where_reading_stopped(std::string_view text) {
+// "line L, column C: REASON", ending the line.
+bool is_where_and_why(std::string_view text) {
     return take(text, "line ") && take_digits(text) && take(text, ", column ") && take_digits(text) &&
-           (text == "\n" || text == " (end of input)\n");
+           take(text, ": ") && text.size() > 1 && text.find('\n') == text.size() - 1;
 }
 
 const std::pair<const char*, zqjson::Format> kXmlDialects[] = {
@@ -281,9 +283,9 @@ TEST_P(HostileFiles, AreWrittenOrReportedOnOneLine) {
         }
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
-        const std::string prefix = "zqjson: " + file.path + ": not accepted: reading stopped at ";
+        const std::string prefix = "zqjson: " + file.path + ": not accepted: ";
         ASSERT_TRUE(starts_with(run.err, prefix)) << run.err;
-        EXPECT_TRUE(is_where_reading_stopped(std::string_view(run.err).substr(prefix.size()))) << run.err;
+        EXPECT_TRUE(is_where_and_why(std::string_view(run.err).substr(prefix.size()))) << run.err;
     }
 }
 

@@ -2,8 +2,8 @@
 // indented, on one line, or as XML.
 //
 // Each input is read whole into memory once and parsed in place. When an
-// input is not accepted, one line on standard error says which and where
-// reading stopped, and nothing goes to standard output.
+// input is not accepted, one line on standard error says which, where
+// reading stopped and why, and nothing goes to standard output.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -71,10 +71,10 @@ struct Input {
 struct Document {
     Object object;
     Array array;
-    std::size_t stopped = 0;  // before `opened`, whose reading sets it
+    ReadError error;  // before `opened`, whose reading sets it
     detail::Opened opened;
 
-    explicit Document(std::string_view text) : opened(detail::open_document(text, object, array, &stopped)) {}
+    explicit Document(std::string_view text) : opened(detail::open_document(text, object, array, &error)) {}
     bool accepted() const { return opened != detail::Opened::Nothing; }
 };
 
@@ -118,20 +118,10 @@ bool read_input(const char* path, Input& input) {
     return read;
 }
 
-// "line L, column C" of a byte offset, both counted from 1, columns in bytes.
-std::string line_and_column(std::string_view text, std::size_t offset) {
-    const std::string_view before = text.substr(0, offset);
-    std::size_t line = 1;
-    for (char c : before) line += c == '\n';
-    const std::size_t last_break = before.rfind('\n');
-    const std::size_t line_start = last_break == std::string_view::npos ? 0 : last_break + 1;
-    std::string where = "line " + std::to_string(line) + ", column " + std::to_string(offset - line_start + 1);
-    if (offset >= text.size()) where += " (end of input)";
-    return where;
-}
-
-void report_not_accepted(const Input& input, std::size_t stopped) {
-    report(input.name, "not accepted: reading stopped at " + line_and_column(input.text, stopped));
+// Where reading stopped and why: "line L, column C: REASON".
+void report_not_accepted(const Input& input, const ReadError& error) {
+    report(input.name, "not accepted: line " + std::to_string(error.line) + ", column " + std::to_string(error.column) +
+                           ": " + error.reason);
 }
 
 // ---------------------------------------------------------------------------
@@ -146,9 +136,9 @@ int validate_command(const Arguments& arguments) {
             continue;
         }
         // Checked without building the document: the text is all it costs.
-        std::size_t stopped = 0;
-        if (!detail::check_document(input.text, &stopped)) {
-            report_not_accepted(input, stopped);
+        ReadError error;
+        if (!detail::check_document(input.text, &error)) {
+            report_not_accepted(input, error);
             if (status == kSuccess) status = kNotAccepted;
         }
     }
@@ -171,7 +161,7 @@ int write_command(const char* path, Write write) {
     if (!read_input(path, input)) return kUsageError;
     const Document& document = *(written_document = new Document(input.text));
     if (!document.accepted()) {
-        report_not_accepted(input, document.stopped);
+        report_not_accepted(input, document.error);
         return kNotAccepted;
     }
     write(document);
@@ -229,8 +219,8 @@ const Command kCommands[] = {
      "Checks that each input, after leading bytes up to 0x20, opens with an object\n"
      "or an array that the parser accepts. Writes nothing for accepted inputs and\n"
      "one line on standard error for each input that is not accepted, with the\n"
-     "line and column where reading stopped. Reads standard input when no FILE is\n"
-     "given.\n"
+     "line and column where reading stopped and why. Reads standard input when no\n"
+     "FILE is given.\n"
      "\n"
      "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
      "input that cannot be read.\n"},

@@ -975,43 +975,6 @@ auto on_text(std::string_view text, Read read) {
 template <class In>
 using ReaderOn = Reader<std::remove_reference_t<In>>;
 
-template <class In>
-Opened open_on(In& in, Object& object, Array& array, std::size_t* stopped) {
-    ReaderOn<In> reader(in);
-    const Opened opened = reader.document(object, array);
-    if (stopped) *stopped = in.offset();
-    return opened;
-}
-
-template <class In>
-bool check_on(In& in, std::size_t* stopped) {
-    NullBuilder build;
-    Grammar<std::remove_reference_t<In>, NullBuilder> grammar(in, build);
-    const bool ok = grammar.document() != Opened::Nothing;
-    if (stopped) *stopped = in.offset();
-    return ok;
-}
-
-}  // namespace
-
-Opened open_document(std::istream& in, Object& object, Array& array) {
-    return on_stream(in, [&](auto& cursor) { return open_on(cursor, object, array, nullptr); });
-}
-
-Opened open_document(std::string_view text, Object& object, Array& array, std::size_t* stopped) {
-    return on_text(text, [&](auto& cursor) { return open_on(cursor, object, array, stopped); });
-}
-
-bool check_document(std::istream& in) {
-    return on_stream(in, [&](auto& cursor) { return check_on(cursor, nullptr); });
-}
-
-bool check_document(std::string_view text, std::size_t* stopped) {
-    return on_text(text, [&](auto& cursor) { return check_on(cursor, stopped); });
-}
-
-namespace {
-
 // Where and why reading stopped at `offset`: the reason noted there, or
 // what stands there.
 template <class In>
@@ -1025,6 +988,43 @@ void report(In& in, const Stop& stop, std::size_t offset, ReadError* error) {
                         ? stop.reason
                         : reason_for_value_at(in.offset() == offset ? in.next() : kEnd, offset);
 }
+
+template <class In>
+Opened open_on(In& in, Object& object, Array& array, ReadError* error) {
+    ReaderOn<In> reader(in);
+    const Opened opened = reader.document(object, array);
+    if (opened == Opened::Nothing) report(in, reader.stop(), in.offset(), error);
+    return opened;
+}
+
+template <class In>
+bool check_on(In& in, ReadError* error) {
+    NullBuilder build;
+    Grammar<std::remove_reference_t<In>, NullBuilder> grammar(in, build);
+    const bool ok = grammar.document() != Opened::Nothing;
+    if (!ok) report(in, grammar.stop(), in.offset(), error);
+    return ok;
+}
+
+}  // namespace
+
+Opened open_document(std::istream& in, Object& object, Array& array) {
+    return on_stream(in, [&](auto& cursor) { return open_on(cursor, object, array, nullptr); });
+}
+
+Opened open_document(std::string_view text, Object& object, Array& array, ReadError* error) {
+    return on_text(text, [&](auto& cursor) { return open_on(cursor, object, array, error); });
+}
+
+bool check_document(std::istream& in) {
+    return on_stream(in, [&](auto& cursor) { return check_on(cursor, nullptr); });
+}
+
+bool check_document(std::string_view text, ReadError* error) {
+    return on_text(text, [&](auto& cursor) { return check_on(cursor, error); });
+}
+
+namespace {
 
 // Lenient: exactly the value reader, stopping where it stops.
 template <class In>

@@ -20,13 +20,12 @@ namespace zqjson::detail {
 enum class Opened { Nothing, Object, Array };
 Opened open_document(std::istream& in, Object& object, Array& array);
 // Reads the text in place, with the result an input string stream over it
-// gives; `stopped`, when given, receives where reading stopped. The text must
-// not lie inside `object` or `array`.
-Opened open_document(std::string_view text, Object& object, Array& array,
-                     std::size_t* stopped = nullptr);
+// gives; `error`, when given, receives where reading stopped and why. The
+// text must not lie inside `object` or `array`.
+Opened open_document(std::string_view text, Object& object, Array& array, ReadError* error = nullptr);
 // The same opening, building nothing: whether it accepts the input.
 bool check_document(std::istream& in);
-bool check_document(std::string_view text, std::size_t* stopped = nullptr);
+bool check_document(std::string_view text, ReadError* error = nullptr);
 
 // Why reading stopped, where a reader noted it: an offset and one of the
 // reasons `ReadError` carries.
