@@ -269,8 +269,8 @@ TEST(IndentedJson, NumbersAtTheTopOfTheRangeReadBack) {
 }
 
 // The number text is what a stream with precision 16 writes, also for the
-// values that take the shortcuts for integers and fixed notation, and for
-// non-finite values; only the largest doubles (above) differ.
+// values that take the shortcuts for integers and fixed notation; only the
+// largest doubles (above) differ, and non-finite values, written as null.
 TEST(IndentedJson, NumberTextMatchesTheStream) {
     std::mt19937_64 bits(7);
     std::vector<double> samples = {std::numeric_limits<double>::infinity(),
@@ -297,7 +297,7 @@ TEST(IndentedJson, NumberTextMatchesTheStream) {
         std::ostringstream stream;
         stream.precision(kNumberDigits);
         stream << d;
-        ASSERT_EQ(detail::NumberText(d).view(), stream.str()) << std::hexfloat << d;
+        ASSERT_EQ(detail::NumberText(d).view(), std::isfinite(d) ? stream.str() : "null") << std::hexfloat << d;
     }
 }
 
@@ -552,3 +552,52 @@ TEST(Reformat, OutputParsesToTheSameDocumentAsTheInput) {
         EXPECT_TRUE(same_document(original, reread)) << output;
     }
 }
+
+namespace {
+
+std::string compact_at(std::streamsize precision, std::ios_base::fmtflags floatfield, const zqjson::Value& v) {
+    std::ostringstream out;
+    out.precision(precision);
+    out.setf(floatfield, std::ios_base::floatfield);
+    out << v;
+    return out.str();
+}
+
+// Every writer's number reads back: NaN and the infinities are null, and a
+// number that rounds past the largest double at the precision in use is the
+// largest number of that precision.
+TEST(ReadBack, NumbersThatWouldNotReadBack) {
+    using zqjson::Value;
+    constexpr double kMax = std::numeric_limits<double>::max();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const struct {
+        double number;
+        std::streamsize precision;
+        std::ios_base::fmtflags floatfield;
+        const char* compact;
+    } cases[] = {
+        {kMax, 16, {}, "1.797693134862315e+308"},
+        {-kMax, 6, {}, "-1.79769e+308"},
+        {kMax, 17, {}, "1.7976931348623157e+308"},
+        {kMax, 3, std::ios_base::scientific, "1.797e+308"},
+        {1.5e308, 6, {}, "1.5e+308"},
+        {kInf, 17, {}, "null"},
+        {-kInf, 6, {}, "null"},
+        {std::numeric_limits<double>::quiet_NaN(), 6, {}, "null"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.compact);
+        zqjson::Array array;
+        array << Value(c.number);
+        const std::string text = compact_at(c.precision, c.floatfield, Value(array));
+        EXPECT_EQ(text, std::string("[") + c.compact + "]");
+        Value back;
+        EXPECT_TRUE(back.parse(text));
+        zqjson::Object object;
+        object.import("n", Value(c.number));
+        Value reread;
+        EXPECT_TRUE(reread.parse(object.json()));
+    }
+}
+
+}  // namespace

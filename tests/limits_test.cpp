@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "SnapCommon/ZQJson.h"
+#include "SnapCommon/json/ModelAccess.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZQ_ADDRESS_SANITIZER 1
@@ -309,6 +311,30 @@ std::size_t read_and_write_large(std::size_t bytes) {
     out << document;
     EXPECT_TRUE(out.str() == text) << "compact output differs from the input";
     return text.size();
+}
+
+// Copying, compact output and destruction take no stack per level: a
+// million levels go on a thread with the common 8 MiB stack.
+TEST(Limits, MillionLevelsCopyWriteAndGoOnAnOrdinaryStack) {
+    constexpr std::size_t kLevels = 1000000;
+    std::size_t written = 0;
+    auto work = [&] {
+        auto root = std::make_unique<Array>();
+        for (std::size_t i = 0; i < kLevels; ++i) {
+            auto outer = std::make_unique<Array>();
+            auto slot = std::make_unique<Value>();
+            zqjson::detail::ModelAccess::adopt(*slot, root.release());
+            zqjson::detail::ModelAccess::elements(*outer).push_back(slot.release());
+            root = std::move(outer);
+        }
+        const Array copy(*root);
+        root.reset();
+        std::ostringstream out;
+        out << copy;
+        written = out.str().size();
+    };
+    run_on_stack(8 << 20, work);
+    EXPECT_EQ(written, 2 * (kLevels + 1));
 }
 
 TEST(Limits, LargeDocumentUsesMemoryInProportion) {

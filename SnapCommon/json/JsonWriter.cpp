@@ -5,11 +5,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <ostream>
+#include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "../ZQJson.h"
@@ -197,6 +200,7 @@ double within_readable_range(double d) {
 char* format_number(char* first, Number n) {
     const auto d = static_cast<double>(n);
     char* const last = first + kNumberChars;
+    if (!std::isfinite(d)) return std::copy_n("null", 4, first);  // no number text reads back as these
     if (is_plain_integer(d)) return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
     FixedDecimal fixed;
     if (std::isfinite(d) && d != 0 && round_to_fixed(std::fabs(d), fixed)) return write_fixed(first, d < 0, fixed);
@@ -512,52 +516,168 @@ std::string reformat(const String& text) {
 
 }  // namespace zqjson
 
+namespace zqjson::json {
+namespace {
+
+// Significant digits `out << number` writes for the largest doubles, or
+// kRoundTripDigits where it writes every digit they have.
+constexpr int kRoundTripDigits = 17;
+int significant_digits(const std::ostream& out) {
+    const auto precision = static_cast<int>(std::min<std::streamsize>(out.precision(), kRoundTripDigits));
+    switch (out.flags() & std::ios_base::floatfield) {
+        case std::ios_base::scientific:
+            return std::min(precision + 1, kRoundTripDigits);
+        case std::ios_base::fixed:  // every digit of the integer part
+        case std::ios_base::fixed | std::ios_base::scientific:  // hexadecimal, exact
+            return kRoundTripDigits;
+        default:
+            return std::max(precision, 1);
+    }
+}
+
+// Whether `magnitude`, rounded to `digits` significant digits, passes the
+// largest double.
+bool rounds_past_largest(double magnitude, int digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, magnitude);
+    return std::isinf(std::strtod(text, nullptr));
+}
+
+// The largest double's digits cut to `digits` significant ones.
+double largest_at_digits(int digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*se308", digits, "17976931348623157");
+    std::string_view mantissa(text);
+    std::string with_point = std::string(mantissa.substr(0, 1)) + "." + std::string(mantissa.substr(1));
+    return std::strtod(with_point.c_str(), nullptr);
+}
+
+// The number as `out << number` writes it, but for text that would not read
+// back: NaN and the infinities are written as null, and a number that rounds,
+// at the stream's precision, past the largest double as the largest number
+// of that precision.
+void stream_number(std::ostream& out, Number n) {
+    const auto d = static_cast<double>(n);
+    if (!std::isfinite(d)) {
+        write(out, "null");
+        return;
+    }
+    const int digits = significant_digits(out);
+    if (std::fabs(d) < 1e308 || digits >= kRoundTripDigits || !rounds_past_largest(std::fabs(d), digits)) {
+        out << n;
+        return;
+    }
+    out << std::copysign(largest_at_digits(digits), d);
+}
+
+// Compact output of a container, walked with its open containers on an
+// explicit stack rather than on the call stack, so any depth writes.
+class CompactWalk {
+public:
+    explicit CompactWalk(std::ostream& out) : out_(out) {}
+
+    void value(const Value& v) {
+        using detail::ModelAccess;
+        switch (ModelAccess::kind(v)) {
+            case NumberType:
+                stream_number(out_, ModelAccess::number(v));
+                return;
+            case StringType:
+                stream_string(out_, v.get<String>());
+                return;
+            case BooleanType:
+                write(out_, ModelAccess::boolean(v) ? "true" : "false");
+                return;
+            case NullType:
+                write(out_, "null");
+                return;
+            case ArrayType:
+                open(v.get<Array>());
+                return;
+            case ObjectType:
+                open(v.get<Object>());
+                return;
+            default:  // the invalid state writes nothing
+                return;
+        }
+    }
+    void open(const Array& a) {
+        out_.put('[');
+        stack_.push_back({&a, 0, nullptr, {}});
+    }
+    void open(const Object& o) {
+        out_.put('{');
+        stack_.push_back({nullptr, 0, &o, o.kv_map().begin()});
+    }
+
+    // Writes what the open containers hold, innermost first, until all close.
+    void run() {
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            if (frame.array) {
+                next_element(frame);
+            } else {
+                next_member(frame);
+            }
+        }
+    }
+
+private:
+    struct Frame {
+        const Array* array;
+        std::size_t index;
+        const Object* object;
+        Object::Map::const_iterator next;
+    };
+
+    // Each writes one element or member, or closes its container; the frame
+    // is not used after the value, which may open a new one.
+    void next_element(Frame& frame) {
+        const Array::Elements& elements = frame.array->values();
+        if (frame.index == elements.size()) {
+            out_.put(']');
+            stack_.pop_back();
+            return;
+        }
+        if (frame.index != 0) write(out_, ", ");
+        const Value& element = *elements[frame.index++];
+        value(element);
+    }
+    void next_member(Frame& frame) {
+        if (frame.next == frame.object->kv_map().end()) {
+            out_.put('}');
+            stack_.pop_back();
+            return;
+        }
+        if (frame.next != frame.object->kv_map().begin()) write(out_, ", ");
+        const auto& [key, member] = *frame.next++;
+        stream_string(out_, key);
+        write(out_, ": ");
+        value(*member);
+    }
+
+    std::ostream& out_;
+    std::vector<Frame> stack_;
+};
+
+template <class Root>
+std::ostream& write_compact(std::ostream& out, const Root& root) {
+    CompactWalk walk(out);
+    if constexpr (std::is_same_v<Root, Value>) {
+        walk.value(root);
+    } else {
+        walk.open(root);
+    }
+    walk.run();
+    return out;
+}
+
+}  // namespace
+}  // namespace zqjson::json
+
 // Released content reads as empty through `get`.
-std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) {
-    using namespace zqjson;
-    switch (detail::ModelAccess::kind(v)) {
-        case NumberType:
-            return out << v.get<Number>();
-        case StringType:
-            json::stream_string(out, v.get<String>());
-            return out;
-        case BooleanType:
-            json::write(out, v.get<Boolean>() ? "true" : "false");
-            return out;
-        case NullType:
-            json::write(out, "null");
-            return out;
-        case ArrayType:
-            return out << v.get<Array>();
-        case ObjectType:
-            return out << v.get<Object>();
-        default:  // the invalid state writes nothing
-            return out;
-    }
-}
+std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) { return zqjson::json::write_compact(out, v); }
 
-std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) {
-    out.put('[');
-    const char* separator = "";
-    for (const zqjson::Value* element : a.values()) {
-        zqjson::json::write(out, separator);
-        out << *element;
-        separator = ", ";
-    }
-    out.put(']');
-    return out;
-}
+std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) { return zqjson::json::write_compact(out, a); }
 
-std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) {
-    out.put('{');
-    const char* separator = "";
-    for (const auto& [key, member] : o.kv_map()) {
-        zqjson::json::write(out, separator);
-        zqjson::json::stream_string(out, key);
-        zqjson::json::write(out, ": ");
-        out << *member;
-        separator = ", ";
-    }
-    out.put('}');
-    return out;
-}
+std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) { return zqjson::json::write_compact(out, o); }

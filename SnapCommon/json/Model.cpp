@@ -3,16 +3,104 @@
 // The failure report ends in the runtime's assertion failure in every build,
 // also in those that compile other assertions out.
 #undef NDEBUG
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include "../ZQJson.h"
+#include "ModelAccess.h"
 
 namespace zqjson {
 
+using detail::ModelAccess;
+
 namespace {
+
+// Moves the values a container `v` holds, if any, to the end of `values`.
+// Nothing moves when the list cannot grow for want of memory: the container
+// then releases them itself, the recursive way.
+void take_children(Value& v, std::vector<Value*>& values) noexcept {
+    const Array* array = ModelAccess::array(v);
+    const Object* object = ModelAccess::object(v);
+    const std::size_t count = array ? array->values().size() : object ? object->kv_map().size() : 0;
+    if (count == 0) return;
+    try {
+        if (values.capacity() - values.size() < count) values.reserve(std::max(values.size() + count, 2 * values.capacity()));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (array) {
+        Array::Elements& elements = ModelAccess::elements(v);
+        values.insert(values.end(), elements.begin(), elements.end());
+        elements.clear();
+        return;
+    }
+    for (auto& entry : ModelAccess::entries(v)) values.push_back(std::exchange(entry.second, nullptr));
+}
+
+// Releases `values` and everything under them without recursion: each value
+// hands over what its container holds before it goes, so its destructor
+// finds nothing nested left, however deep the document.
+void release_all(std::vector<Value*>& values) noexcept {
+    while (!values.empty()) {
+        Value* v = values.back();
+        values.pop_back();
+        if (v) take_children(*v, values);
+        delete v;
+    }
+}
+
+// A deep copy, without recursion: a nested container is made empty in the
+// copy first and filled when the walk comes to it.
+struct Copying {
+    const Value* from;
+    Value* to;
+};
+
+// A copy of `from`, but a container's content is left for the walk.
+Value* copy_shell(const Value& from, std::vector<Copying>& walk) {
+    const Array* array = ModelAccess::array(from);
+    const Object* object = ModelAccess::object(from);
+    if ((!array || array->values().empty()) && (!object || object->kv_map().empty())) return new Value(from);
+    auto shell = array ? std::make_unique<Value>(Array()) : std::make_unique<Value>(Object());
+    walk.push_back({&from, shell.get()});
+    return shell.release();
+}
+
+void fill_copy(const Array& from, Array& to, std::vector<Copying>& walk) {
+    Array::Elements& elements = ModelAccess::elements(to);
+    elements.reserve(from.values().size());
+    for (const Value* element : from.values()) elements.push_back(copy_shell(*element, walk));
+}
+
+// A failed allocation leaves at most one null entry, which release skips.
+void fill_copy(const Object& from, Object& to, std::vector<Copying>& walk) {
+    Object::Map& entries = ModelAccess::entries(to);
+    for (const auto& [key, value] : from.kv_map()) {
+        Value*& slot = entries.emplace_hint(entries.end(), key, nullptr)->second;
+        slot = copy_shell(*value, walk);
+    }
+}
+
+template <class Container>
+void copy_tree(const Container& from, Container& to) {
+    std::vector<Copying> walk;
+    fill_copy(from, to, walk);
+    while (!walk.empty()) {
+        const Copying next = walk.back();
+        walk.pop_back();
+        if (const Array* array = ModelAccess::array(*next.from))
+            fill_copy(*array, ModelAccess::array_content(*next.to), walk);
+        else
+            fill_copy(*ModelAccess::object(*next.from), ModelAccess::object_content(*next.to), walk);
+    }
+}
+
 // A fresh Value made from `content` under `key`, entry first: an allocation
 // failure then leaves a null entry, which release skips, and nothing leaks.
 template <class Content>
@@ -52,18 +140,21 @@ Object::Object(const String& key, const Value& value) : Object() { import(key, v
 Object::~Object() { reset(); }
 
 void Object::reset() {
-    for (auto& entry : entries_) delete entry.second;
+    std::vector<Value*> values;
+    try {
+        values.reserve(entries_.size());
+    } catch (const std::bad_alloc&) {
+        for (auto& entry : entries_) delete entry.second;  // the recursive way
+        entries_.clear();
+        return;
+    }
+    for (auto& entry : entries_) values.push_back(entry.second);
     entries_.clear();
+    release_all(values);
 }
 
-// Deep copies of every member of `other` into this (empty) Object. A failed
-// allocation leaves at most one null entry, which release skips.
-void Object::copy_entries_from(const Object& other) {
-    for (const auto& [key, value] : other.entries_) {
-        Value*& slot = entries_.emplace_hint(entries_.end(), key, nullptr)->second;
-        slot = new Value(*value);
-    }
-}
+// Deep copies of every member of `other` into this (empty) Object.
+void Object::copy_entries_from(const Object& other) { copy_tree(other, *this); }
 
 // Moves every member of `staged` into this Object, replacing (and releasing)
 // the values under keys present in both. Moves map nodes: allocates nothing.
@@ -149,15 +240,12 @@ Array::Array(const Value& v) : Array() { import(v); }
 Array::~Array() { reset(); }
 
 void Array::reset() {
-    for (Value* element : elements_) delete element;
-    elements_.clear();
+    std::vector<Value*> values;
+    values.swap(elements_);
+    release_all(values);
 }
 
-void Array::copy_elements_from(const Array& other) {
-    elements_.reserve(other.elements_.size());
-    for (const Value* element : other.elements_)
-        elements_.push_back(new Value(*element));
-}
+void Array::copy_elements_from(const Array& other) { copy_tree(other, *this); }
 
 void Array::import(const Array& other) {
     // Copied first: `other` may be this Array, whose storage the append moves.

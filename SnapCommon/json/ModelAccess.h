@@ -44,6 +44,8 @@ struct ModelAccess {
     static Object::Map& entries(Object& o) { return o.entries_; }
     static Object::Map& entries(Value& v) { return v.object_->entries_; }
     static Array::Elements& elements(Value& v) { return v.array_->elements_; }
+    static Array& array_content(Value& v) { return *v.array_; }
+    static Object& object_content(Value& v) { return *v.object_; }
     static Array::Elements& elements(Array& a) { return a.elements_; }
 
     // Lends a container to code that takes a Value, without copying it and

@@ -6,6 +6,7 @@
 // wrappers are "JsonArray", and keys and texts inside attribute values have
 // their "&", "<" and '"' made safe.
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -395,6 +396,8 @@ private:
         using Access = detail::ModelAccess;
         switch (Access::kind(v)) {
             case NumberType:
+                // NaN and the infinities have no number text that reads back.
+                if (!std::isfinite(static_cast<double>(Access::number(v)))) break;
                 scalar(Code::Number, key, detail::NumberText(Access::number(v)).view(), depth);
                 return;
             case BooleanType:
@@ -410,11 +413,11 @@ private:
                 array(content_of(Access::array(v)), key, depth);
                 return;
             default:  // null, and a Value that holds nothing
-                out_.append_tabs(depth);
-                append_open_tag(out_, dialect_, Code::Null, key, " /", {});
-                out_.append('\n');
-                return;
+                break;
         }
+        out_.append_tabs(depth);
+        append_open_tag(out_, dialect_, Code::Null, key, " /", {});
+        out_.append('\n');
     }
 
     // Released content reads as empty.
