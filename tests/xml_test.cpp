@@ -54,7 +54,7 @@ TEST(XmlEscape, NamesKeepOnlyAsciiLettersAndDigits) {
 
 TEST(XmlEscape, TextEscapesOnlyMarkup) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a<b>&c", "a&lt;b&gt;&amp;c"}, {"say \"hi\" 'x'", "say \"hi\" 'x'"}, {"\t\xff\x01", "\t\xff\x01"}, {"", ""},
+        {"a<b>&c", "a&lt;b&gt;&amp;c"}, {"say \"hi\" 'x'", "say \"hi\" 'x'"}, {"\t\xff\x01\r", "\t\xEF\xBF\xBD\\u0001&#13;"}, {"", ""},
         {"&&", "&amp;&amp;"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(zqjson_xml::escape_tag(text), expected) << text;

@@ -104,6 +104,32 @@ TEST(XmlWellFormed, GeneratedDocumentsInEveryDialect) {
     }
 }
 
+// Characters XML 1.0 cannot carry, by class, in keys and in strings: every
+// dialect's rendering is still accepted.
+TEST(XmlWellFormed, CharactersXmlCannotCarry) {
+    const std::string kClasses[] = {
+        "\x01", "\x08", "\x1f", "\x7f", "\r",                        // controls, and CR
+        "\xef\xbf\xbe", "\xef\xbf\xbf",                            // U+FFFE, U+FFFF
+        "\xff", "\xc3", "\xed\xa0\x80", "\xc0\xaf", "\xf4\x90\x80\x80",  // not UTF-8
+        "\xe2\x82\xac\xf0\x9f\x98\x80",                            // UTF-8 kept as it is
+    };
+    for (const std::string& c : kClasses) {
+        Object object;
+        object.import("k" + c, Value("x" + c + "y"));
+        Array array;
+        array << Value(c) << Value(object);
+        for (const Format format : {JSONx, JXML, JXMLex, TaggedXML}) {
+            for (const Value& document : {Value(object), Value(array)}) {
+                const std::string rendered = render(document, format);
+                const std::string body = rendered.substr(rendered.find('\n') + 1);
+                EXPECT_EQ(xml_errors("<root>\n" + body + "</root>\n"), "") << "format " << format << ":\n" << rendered;
+            }
+        }
+    }
+    const std::string rendered = Object("a", Value("x\x01y\xef\xbf\xbe")).xml(TaggedXML, "", "");
+    EXPECT_NE(rendered.find("x\\u0001y\\ufffe"), std::string::npos) << rendered;
+}
+
 TEST(XmlWellFormed, TheCheckerRejectsWhatTheRendererMustAvoid) {
     EXPECT_NE(xml_errors("<root><9lives/></root>"), "");
     EXPECT_NE(xml_errors("<root><j son=\"a\\\"b\"/></root>"), "");

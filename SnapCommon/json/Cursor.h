@@ -25,6 +25,7 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "Utf8.h"
 
 namespace zqjson::detail {
 
@@ -53,36 +54,6 @@ bool convert_hex_escape(std::string_view text, long& value);
 // The same conversion through a real string stream, which follows the global
 // locale; used while that locale is not the classic one.
 bool convert_hex_escape_by_stream(std::string_view text, long& value);
-
-// What a byte may begin in well-formed UTF-8: how many continuation bytes
-// follow it, and the range of the first of them (the later ones are always
-// 0x80 to 0xBF). No overlong forms, no surrogates, nothing past U+10FFFF.
-struct Utf8Lead {
-    int continuations = -1;  // -1: the byte begins nothing
-    int low = 0x80;
-    int high = 0xBF;
-};
-constexpr Utf8Lead utf8_lead(int byte) {
-    if (byte >= 0xC2 && byte <= 0xDF) return {1, 0x80, 0xBF};
-    if (byte == 0xE0) return {2, 0xA0, 0xBF};
-    if (byte == 0xED) return {2, 0x80, 0x9F};
-    if (byte >= 0xE1 && byte <= 0xEF) return {2, 0x80, 0xBF};
-    if (byte == 0xF0) return {3, 0x90, 0xBF};
-    if (byte >= 0xF1 && byte <= 0xF3) return {3, 0x80, 0xBF};
-    if (byte == 0xF4) return {3, 0x80, 0x8F};
-    return {};
-}
-
-// The length of the well-formed UTF-8 sequence at `p`, or 0.
-inline std::size_t utf8_length(const char* p, const char* end) {
-    const Utf8Lead lead = utf8_lead(to_int(*p));
-    if (lead.continuations < 0 || end - p <= lead.continuations) return 0;
-    const int first = to_int(p[1]);
-    if (first < lead.low || first > lead.high) return 0;
-    for (int i = 2; i <= lead.continuations; ++i)
-        if ((to_int(p[i]) & 0xC0) != 0x80) return 0;
-    return static_cast<std::size_t>(lead.continuations) + 1;
-}
 
 // JSON's white space: space, tab, line feed, carriage return.
 constexpr bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }

@@ -22,6 +22,7 @@
 #include "OutputBuffer.h"
 #include "Parser.h"
 #include "Text.h"
+#include "Utf8.h"
 #include "Xml.h"
 
 namespace zqjson {
@@ -125,30 +126,71 @@ void append_name_escaped(Out& out, std::string_view name) {
     out.advance(name.size());
 }
 
-constexpr std::array<bool, 256> kIsMarkup = [] {
-    std::array<bool, 256> flags{};
-    flags['<'] = flags['>'] = flags['&'] = true;
-    return flags;
-}();
+// ---------------------------------------------------------------------------
+// Characters XML 1.0 cannot carry. A text must read back from any XML parser:
+// controls but TAB, LF and CR, and U+FFFE and U+FFFF, take their JSON escape;
+// a byte that is not part of well-formed UTF-8 becomes U+FFFD.
 
-// The first markup byte from `p` on, or `end`.
-const char* next_markup(const char* p, const char* end) {
+// Whether a byte from 0x80 on may need a rewrite; ASCII is told apart
+// where each kind of text is scanned.
+bool is_high(unsigned char c) { return c >= 0x80; }
+
+// The character at `p`, a byte from 0x80 on, as XML can carry it; returns
+// where the next one starts.
+const char* append_high(Out& out, const char* p, const char* end) {
+    const std::size_t length = detail::utf8_length(p, end);
+    if (length == 0) {
+        out.append(std::string_view("\xEF\xBF\xBD"));  // U+FFFD
+        return p + 1;
+    }
+    const std::string_view character(p, length);
+    if (character == "\xEF\xBF\xBE") {
+        out.append(std::string_view("\\ufffe"));
+    } else if (character == "\xEF\xBF\xBF") {
+        out.append(std::string_view("\\uffff"));
+    } else {
+        out.append(character);
+    }
+    return p + length;
+}
+
+// Element text: markup as entities, CR as a reference so that it does not
+// come back as LF, other controls but TAB and LF as JSON escapes.
+bool is_text_stop(unsigned char c) {
+    return c == '<' || c == '>' || c == '&' || (c < 0x20 && c != '\t' && c != '\n') || is_high(c);
+}
+
+// The first byte from `p` on that element text rewrites, or `end`.
+const char* next_text_stop(const char* p, const char* end) {
     return detail::bytes::find_first(
         p, end,
         [](std::uint64_t word) {
-            return detail::bytes::any_equal(word, '<') | detail::bytes::any_equal(word, '>') | detail::bytes::any_equal(word, '&');
+            using namespace detail::bytes;
+            return any_equal(word, '<') | any_equal(word, '>') | any_equal(word, '&') | any_below(word, 0x20) |
+                   ((word & kHighs) != 0);
         },
-        [](unsigned char c) { return kIsMarkup[c]; });
+        is_text_stop);
 }
 
-// Unescaped runs go in bulk.
+// Runs that need nothing go in bulk.
 void append_text_escaped(Out& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_markup(run, end); p != end; p = next_markup(run, end)) {
+    for (const char* p = next_text_stop(run, end); p != end; p = next_text_stop(run, end)) {
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        out.append(table[static_cast<unsigned char>(*p)]);
+        const auto c = static_cast<unsigned char>(*p);
+        if (is_high(c)) {
+            run = append_high(out, p, end);
+            continue;
+        }
+        if (c == '\r') {
+            out.append(std::string_view("&#13;"));
+        } else if (c < 0x20) {
+            out.append(detail::json_escape(*p));
+        } else {
+            out.append(table[c]);
+        }
         run = p + 1;
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
@@ -199,9 +241,11 @@ const char* next_attribute_stop(const char* p, const char* end) {
         [](std::uint64_t word) {
             using namespace detail::bytes;
             return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
-                   any_equal(word, '&') | any_equal(word, '<');
+                   any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
         },
-        [](unsigned char c) { return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)); });
+        [](unsigned char c) {
+            return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
+        });
 }
 
 // Runs that need neither escaping go in bulk.
@@ -212,6 +256,10 @@ void append_attribute_value(Out& out, std::string_view text) {
     for (const char* p = next_attribute_stop<is_special>(run, end); p != end;
          p = next_attribute_stop<is_special>(run, end)) {
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (is_high(static_cast<unsigned char>(*p))) {
+            run = append_high(out, p, end);
+            continue;
+        }
         if (is_special(*p))
             out.append(attribute_form(*p));
         else
