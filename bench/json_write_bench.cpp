@@ -1,5 +1,7 @@
-// Indented JSON writing: our rendering against the peers' pretty printers on
-// the corpus, and the cost per output byte as documents get deeper.
+// JSON writing, one call per sample with a fresh output as users call it:
+// `json()` against the peers' pretty printers and `out << document` (a fresh
+// string stream at precision 17) against their compact writers, on the
+// corpus; and the cost per output byte as documents get deeper.
 //
 //   json_write_bench [CORPUS_DIR] [benchmark flags]
 //
@@ -23,6 +25,7 @@
 #ifdef ZQ_HAVE_RAPIDJSON
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
+#include <rapidjson/writer.h>
 #include <rapidjson/stringbuffer.h>
 #endif
 
@@ -84,6 +87,24 @@ void BM_Json(benchmark::State& state, const Loaded* loaded) {
     report_output(state, bytes);
 }
 
+// One call with a fresh stream, at full precision, as a user writes a file.
+void BM_Compact(benchmark::State& state, const Loaded* loaded) {
+    if (loaded->opened == detail::Opened::Nothing) return state.SkipWithError("not accepted");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::ostringstream out;
+        out.precision(17);
+        if (loaded->opened == detail::Opened::Object) {
+            out << loaded->object;
+        } else {
+            out << loaded->array;
+        }
+        bytes = static_cast<std::size_t>(out.tellp());
+        benchmark::DoNotOptimize(out);
+    }
+    report_output(state, bytes);
+}
+
 // Reading included.
 void BM_Reformat(benchmark::State& state, const Loaded* loaded) {
     std::size_t bytes = 0;
@@ -111,7 +132,32 @@ void BM_NlohmannDump(benchmark::State& state, const Loaded* loaded) {
 }
 #endif
 
+#ifdef ZQ_HAVE_NLOHMANN
+void BM_NlohmannCompact(benchmark::State& state, const Loaded* loaded) {
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = loaded->nlohmann_document.dump();
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    report_output(state, bytes);
+}
+#endif
+
 #ifdef ZQ_HAVE_RAPIDJSON
+void BM_RapidJsonWriter(benchmark::State& state, const Loaded* loaded) {
+    if (loaded->rapidjson_document.HasParseError()) return state.SkipWithError("not accepted");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        loaded->rapidjson_document.Accept(writer);
+        bytes = buffer.GetSize();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    report_output(state, bytes);
+}
+
 void BM_RapidJsonPrettyWriter(benchmark::State& state, const Loaded* loaded) {
     if (loaded->rapidjson_document.HasParseError()) return state.SkipWithError("not accepted");
     std::size_t bytes = 0;
@@ -187,11 +233,16 @@ void register_benchmarks(const Loaded& loaded) {
     const std::string suffix = "/" + loaded.corpus.name;
     benchmark::RegisterBenchmark(("json" + suffix).c_str(), BM_Json, &loaded)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("reformat" + suffix).c_str(), BM_Reformat, &loaded)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("compact" + suffix).c_str(), BM_Compact, &loaded)->Unit(benchmark::kMillisecond);
 #ifdef ZQ_HAVE_NLOHMANN
+    benchmark::RegisterBenchmark(("nlohmann_compact" + suffix).c_str(), BM_NlohmannCompact, &loaded)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("nlohmann_dump" + suffix).c_str(), BM_NlohmannDump, &loaded)
         ->Unit(benchmark::kMillisecond);
 #endif
 #ifdef ZQ_HAVE_RAPIDJSON
+    benchmark::RegisterBenchmark(("rapidjson_compact" + suffix).c_str(), BM_RapidJsonWriter, &loaded)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("rapidjson_pretty" + suffix).c_str(), BM_RapidJsonPrettyWriter, &loaded)
         ->Unit(benchmark::kMillisecond);
 #endif

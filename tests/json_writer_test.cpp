@@ -601,3 +601,41 @@ TEST(ReadBack, NumbersThatWouldNotReadBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A number written in a document reads as `out << number` writes it, at
+// every precision and whatever the stream's flags, on the path that formats
+// in place and on the one that leaves it to the stream.
+TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
+    std::mt19937_64 bits(11);
+    std::vector<double> samples = {0.0, -0.0, 1.0, -1.5, 0.1, 1e-5, 1.25e-4, 9.9999999999999995e-5, 123456789012345678.0,
+                                   1e15, 1e16, 1e17, 2.5e-310, 1e300, 0.30000000000000004};
+    for (int i = 0; i < 1000; ++i) {
+        const std::uint64_t pattern = bits();
+        double d;
+        std::memcpy(&d, &pattern, sizeof d);
+        if (std::isfinite(d) && std::fabs(d) < 1e308) samples.push_back(d);
+        samples.push_back(static_cast<double>(pattern % 1000000007) / std::pow(10.0, i % 24));
+        samples.push_back(std::trunc(std::ldexp(static_cast<double>(pattern >> 11), -static_cast<int>(i % 60))));
+    }
+    const std::ios_base::fmtflags kFlags[] = {{}, std::ios_base::showpos, std::ios_base::scientific,
+                                              std::ios_base::fixed, std::ios_base::uppercase};
+    for (const std::streamsize precision : {0, 1, 3, 6, 15, 16, 17, 20}) {
+        for (const auto flags : kFlags) {
+            for (const double d : samples) {
+                std::ostringstream expected;
+                expected.precision(precision);
+                expected.flags(flags);
+                expected << d;
+                std::ostringstream written;
+                written.precision(precision);
+                written.flags(flags);
+                written << zqjson::Value(d);
+                ASSERT_EQ(written.str(), expected.str()) << std::hexfloat << d << " precision " << precision;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <locale>
 #include <new>
 #include <ostream>
 #include <string>
@@ -97,32 +98,33 @@ bool is_plain_integer(double d) {
 }
 
 // The general notation writes a number in fixed notation when the decimal
-// exponent of its rounded value lies in [kLowestFixedExponent, kNumberDigits).
+// exponent of its rounded value lies in [kLowestFixedExponent, digits).
 constexpr int kLowestFixedExponent = -4;
-constexpr int kMostFractionDigits = kNumberDigits - 1 - kLowestFixedExponent;
+// The most significant digits the fixed notation is worked out for: as many
+// as a double ever needs.
+constexpr int kMostDigits = 17;
+constexpr int kMostFractionDigits = kMostDigits - 1 - kLowestFixedExponent;
 
-constexpr std::array<std::uint64_t, kMostFractionDigits + 1> kPowersOfTen = [] {
-    std::array<std::uint64_t, kMostFractionDigits + 1> powers{};
-    std::uint64_t power = 1;
+constexpr std::array<unsigned __int128, kMostFractionDigits + 1> kPowersOfTen = [] {
+    std::array<unsigned __int128, kMostFractionDigits + 1> powers{};
+    unsigned __int128 power = 1;
     for (auto& p : powers) p = power, power *= 10;
     return powers;
 }();
 
-constexpr std::uint64_t kLeastDigits = kPowersOfTen[kNumberDigits - 1];
-constexpr std::uint64_t kDigitsOverflow = kLeastDigits * 10;
-
-// A positive number as kNumberDigits significant digits `digits` with
+// A positive number as `digits` significant digits `value` with
 // `fraction_digits` of them after the point.
 struct FixedDecimal {
-    std::uint64_t digits;
+    std::uint64_t value;
     int fraction_digits;
 };
 
 // Rounds `magnitude` (finite, positive, not an integer below
-// kExactIntegerBound) to kNumberDigits significant digits exactly, half to
-// even, from its binary value: the mantissa times a power of ten fits in 128
-// bits throughout the fixed-notation range. False outside that range.
-bool round_to_fixed(double magnitude, FixedDecimal& out) {
+// kExactIntegerBound) to `digits` significant digits (1 to kMostDigits)
+// exactly, half to even, from its binary value: the mantissa times a power of
+// ten fits in 128 bits throughout the fixed-notation range. False outside
+// that range.
+bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
     std::uint64_t bits;
     std::memcpy(&bits, &magnitude, sizeof bits);
     const int biased_exponent = static_cast<int>(bits >> 52);
@@ -132,27 +134,29 @@ bool round_to_fixed(double magnitude, FixedDecimal& out) {
     // Outside these the number is an integer, below 10^kLowestFixedExponent
     // or subnormal.
     if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
+    const auto least = static_cast<std::uint64_t>(kPowersOfTen[digits - 1]);
+    const auto overflow = static_cast<std::uint64_t>(kPowersOfTen[digits]);
     const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
     // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
     // decimal exponent is this or one more.
     int exponent10 = ((52 - shift) * 78913) >> 18;
     for (;;) {
-        const int fraction_digits = kNumberDigits - 1 - exponent10;
-        if (fraction_digits < 0 || fraction_digits > kMostFractionDigits) return false;
-        const unsigned __int128 scaled = mantissa * static_cast<unsigned __int128>(kPowersOfTen[fraction_digits]);
-        auto digits = static_cast<std::uint64_t>(scaled >> shift);
+        const int fraction_digits = digits - 1 - exponent10;
+        if (fraction_digits < 0 || exponent10 < kLowestFixedExponent) return false;
+        const unsigned __int128 scaled = mantissa * kPowersOfTen[fraction_digits];
+        auto value = static_cast<std::uint64_t>(scaled >> shift);
         const unsigned __int128 rest = scaled & (2 * half - 1);
-        if (rest > half || (rest == half && digits % 2 == 1)) ++digits;
-        if (digits < kLeastDigits) return false;  // only below the range: the guess is never high
-        if (digits > kDigitsOverflow) {
+        if (rest > half || (rest == half && value % 2 == 1)) ++value;
+        if (value < least) return false;  // only below the range: the guess is never high
+        if (value > overflow) {
             ++exponent10;
             continue;
         }
-        if (digits == kDigitsOverflow) {  // rounded up to the next power of ten
+        if (value == overflow) {  // rounded up to the next power of ten
             if (fraction_digits == 0) return false;
-            out = {kLeastDigits, fraction_digits - 1};
+            out = {least, fraction_digits - 1};
         } else {
-            out = {digits, fraction_digits};
+            out = {value, fraction_digits};
         }
         return true;
     }
@@ -160,24 +164,33 @@ bool round_to_fixed(double magnitude, FixedDecimal& out) {
 
 // Fixed notation as the general notation writes it: no trailing zeros after
 // the point, and no point when nothing follows it.
-char* write_fixed(char* p, bool negative, FixedDecimal number) {
-    char digits[kNumberDigits];
-    for (int i = kNumberDigits - 1; i >= 0; --i, number.digits /= 10)
-        digits[i] = static_cast<char>('0' + number.digits % 10);
-    const int integer_digits = kNumberDigits - number.fraction_digits;
-    int significant = kNumberDigits;
-    while (significant > std::max(integer_digits, 1) && digits[significant - 1] == '0') --significant;
+char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
+    char text[kMostDigits];
+    for (int i = digits - 1; i >= 0; --i, number.value /= 10) text[i] = static_cast<char>('0' + number.value % 10);
+    const int integer_digits = digits - number.fraction_digits;
+    int significant = digits;
+    while (significant > std::max(integer_digits, 1) && text[significant - 1] == '0') --significant;
 
     if (negative) *p++ = '-';
     if (integer_digits <= 0) {  // 0.000ddd
         *p++ = '0', *p++ = '.';
         p = std::fill_n(p, -integer_digits, '0');
-        return std::copy(digits, digits + significant, p);
+        return std::copy(text, text + significant, p);
     }
-    p = std::copy(digits, digits + integer_digits, p);
+    p = std::copy(text, text + integer_digits, p);
     if (significant == integer_digits) return p;
     *p++ = '.';
-    return std::copy(digits + integer_digits, digits + significant, p);
+    return std::copy(text + integer_digits, text + significant, p);
+}
+
+// `d` as printf's "%.*g" writes it at `digits` (1 to kMostDigits): integers
+// and the fixed notation take shortcuts, the general conversion does the rest.
+char* format_general(char* first, char* last, double d, int digits) {
+    if (is_plain_integer(d) && (digits >= 16 || std::fabs(d) < static_cast<double>(kPowersOfTen[digits])))
+        return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
+    FixedDecimal fixed;
+    if (d != 0 && round_to_fixed(std::fabs(d), digits, fixed)) return write_fixed(first, d < 0, fixed, digits);
+    return std::to_chars(first, last, d, std::chars_format::general, digits).ptr;
 }
 
 using detail::kNumberChars;
@@ -201,10 +214,7 @@ char* format_number(char* first, Number n) {
     const auto d = static_cast<double>(n);
     char* const last = first + kNumberChars;
     if (!std::isfinite(d)) return std::copy_n("null", 4, first);  // no number text reads back as these
-    if (is_plain_integer(d)) return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
-    FixedDecimal fixed;
-    if (std::isfinite(d) && d != 0 && round_to_fixed(std::fabs(d), fixed)) return write_fixed(first, d < 0, fixed);
-    return std::to_chars(first, last, within_readable_range(d), std::chars_format::general, kNumberDigits).ptr;
+    return format_general(first, last, within_readable_range(d), kNumberDigits);
 }
 
 }  // namespace
@@ -467,14 +477,6 @@ void write(std::ostream& out, std::string_view text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void stream_string(std::ostream& out, const String& text) {
-    out.put('"');
-    for_each_run(
-        text, [&](const char* run, std::size_t size) { write(out, {run, size}); },
-        [&](const Escape& escape) { write(out, {escape.text, escape.size}); });
-    out.put('"');
-}
-
 }  // namespace
 }  // namespace json
 
@@ -570,26 +572,30 @@ void stream_number(std::ostream& out, Number n) {
     out << std::copysign(largest_at_digits(digits), d);
 }
 
-// Compact output of a container, walked with its open containers on an
-// explicit stack rather than on the call stack, so any depth writes.
+// Compact output, walked with its open containers on an explicit stack
+// rather than on the call stack, so any depth writes. The text gathers in one
+// buffer that goes to the stream's buffer in large pieces, under one sentry
+// for the whole value. Numbers are formatted in place when the stream would
+// write the same text; otherwise the stream writes them itself, after what
+// was gathered before.
 class CompactWalk {
 public:
-    explicit CompactWalk(std::ostream& out) : out_(out) {}
+    explicit CompactWalk(std::ostream& out) : out_(out), fast_numbers_(formats_like_printf(out)) {}
 
     void value(const Value& v) {
         using detail::ModelAccess;
         switch (ModelAccess::kind(v)) {
             case NumberType:
-                stream_number(out_, ModelAccess::number(v));
+                number(ModelAccess::number(v));
                 return;
             case StringType:
-                stream_string(out_, v.get<String>());
+                string(v.get<String>());
                 return;
             case BooleanType:
-                write(out_, ModelAccess::boolean(v) ? "true" : "false");
+                text_.append(ModelAccess::boolean(v) ? std::string_view("true") : std::string_view("false"));
                 return;
             case NullType:
-                write(out_, "null");
+                text_.append("null");
                 return;
             case ArrayType:
                 open(v.get<Array>());
@@ -602,24 +608,27 @@ public:
         }
     }
     void open(const Array& a) {
-        out_.put('[');
+        text_.append('[');
         stack_.push_back({&a, 0, nullptr, {}});
     }
     void open(const Object& o) {
-        out_.put('{');
+        text_.append('{');
         stack_.push_back({nullptr, 0, &o, o.kv_map().begin()});
     }
 
-    // Writes what the open containers hold, innermost first, until all close.
+    // Writes what the open containers hold, innermost first, until all
+    // close or the stream fails.
     void run() {
-        while (!stack_.empty()) {
+        while (!stack_.empty() && out_) {
             Frame& frame = stack_.back();
             if (frame.array) {
                 next_element(frame);
             } else {
                 next_member(frame);
             }
+            if (text_.size() >= kDrainBytes) drain();
         }
+        drain();
     }
 
 private:
@@ -630,38 +639,90 @@ private:
         Object::Map::const_iterator next;
     };
 
+    // The most a number formatted in place can take: 17 significant digits,
+    // sign, point and exponent.
+    static constexpr std::size_t kNumberRoom = 32;
+    static constexpr std::streamsize kFastPrecision = kMostDigits;
+
+    // Whether `out << number` writes what printf's "%.*g" writes at the
+    // stream's precision: the default notation, no flag that changes it, no
+    // width, and a locale with a point and no grouping.
+    static bool formats_like_printf(const std::ostream& out) {
+        constexpr auto kChanging =
+            std::ios_base::floatfield | std::ios_base::showpos | std::ios_base::showpoint | std::ios_base::uppercase;
+        if ((out.flags() & kChanging) != 0 || out.width() != 0 || out.precision() > kFastPrecision) return false;
+        if (out.getloc() == std::locale::classic()) return true;
+        const auto& punctuation = std::use_facet<std::numpunct<char>>(out.getloc());
+        return punctuation.decimal_point() == '.' && punctuation.grouping().empty();
+    }
+
+    void number(Number n) {
+        const auto d = static_cast<double>(n);
+        if (!fast_numbers_ || !std::isfinite(d) || std::fabs(d) >= 1e308) {
+            drain();
+            stream_number(out_, n);
+            return;
+        }
+        char* const first = text_.claim(kNumberRoom);
+        const int precision = std::max(static_cast<int>(out_.precision()), 1);
+        text_.advance_to(format_general(first, first + kNumberRoom, d, precision));
+    }
+    void string(std::string_view s) {
+        text_.append('"');
+        for_each_run(
+            s, [&](const char* run, std::size_t size) { text_.append(run, size); },
+            [&](const Escape& escape) { text_.append(escape.text, escape.size); });
+        text_.append('"');
+    }
+
     // Each writes one element or member, or closes its container; the frame
     // is not used after the value, which may open a new one.
     void next_element(Frame& frame) {
         const Array::Elements& elements = frame.array->values();
         if (frame.index == elements.size()) {
-            out_.put(']');
+            text_.append(']');
             stack_.pop_back();
             return;
         }
-        if (frame.index != 0) write(out_, ", ");
+        if (frame.index != 0) text_.append(", ");
         const Value& element = *elements[frame.index++];
         value(element);
     }
     void next_member(Frame& frame) {
         if (frame.next == frame.object->kv_map().end()) {
-            out_.put('}');
+            text_.append('}');
             stack_.pop_back();
             return;
         }
-        if (frame.next != frame.object->kv_map().begin()) write(out_, ", ");
+        if (frame.next != frame.object->kv_map().begin()) text_.append(", ");
         const auto& [key, member] = *frame.next++;
-        stream_string(out_, key);
-        write(out_, ": ");
+        string(key);
+        text_.append(": ");
         value(*member);
     }
 
+    // Hands the gathered text to the stream's buffer; a buffer that takes
+    // less fails the stream, as a formatted write would.
+    void drain() {
+        if (text_.size() == 0) return;
+        const auto size = static_cast<std::streamsize>(text_.size());
+        const bool written = out_ && out_.rdbuf()->sputn(text_.data(), size) == size;
+        text_.clear();
+        if (!written) out_.setstate(std::ios_base::badbit);
+    }
+
+    static constexpr std::size_t kDrainBytes = 64 * 1024;
+
     std::ostream& out_;
+    const bool fast_numbers_;
+    detail::OutputBuffer text_;
     std::vector<Frame> stack_;
 };
 
 template <class Root>
 std::ostream& write_compact(std::ostream& out, const Root& root) {
+    const std::ostream::sentry ready(out);
+    if (!ready) return out;
     CompactWalk walk(out);
     if constexpr (std::is_same_v<Root, Value>) {
         walk.value(root);
