@@ -80,12 +80,15 @@ TEST(ZqjsonTool, HelpGoesToStandardOutput) {
         const char* arguments;
         const char* first_line;
     } cases[] = {
-        {"--help", "usage: zqjson COMMAND [FILE...]\n"},
+        {"--help", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
+        {"-h", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
+        {"help", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
+        {"help compact", "usage: zqjson compact [FILE...]\n"},
         {"validate --help", "usage: zqjson validate [FILE...]\n"},
-        {"reformat --help", "usage: zqjson reformat [FILE]\n"},
-        {"compact -h", "usage: zqjson compact [FILE]\n"},
-        {"xml --help", "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE]\n"},
-        {"reformat missing.json --help", "usage: zqjson reformat [FILE]\n"},
+        {"reformat --help", "usage: zqjson reformat [FILE...]\n"},
+        {"compact -h", "usage: zqjson compact [FILE...]\n"},
+        {"xml --help", "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE...]\n"},
+        {"reformat missing.json --help", "usage: zqjson reformat [FILE...]\n"},
         {"--version", "zqjson " ZQ_VERSION "\n"},
     };
     for (const auto& c : cases) {
@@ -104,13 +107,14 @@ TEST(ZqjsonTool, UsageErrors) {
     } cases[] = {
         {"", "zqjson: missing command\n"},
         {"format", "zqjson: unknown command 'format'\n"},
-        {"reformat a.json b.json", "zqjson: reformat takes at most one FILE\n"},
+        {"help format", "zqjson: unknown command 'format'\n"},
         {"validate --strict", "zqjson: unknown option '--strict'\n"},
-        {"xml", "zqjson: xml needs --dialect jsonx|jxml|jxmlex|tagged\n"},
-        {"xml --dialect yaml", "zqjson: unknown dialect 'yaml'\n"},
-        {"xml --dialect", "zqjson: --dialect needs one of jsonx, jxml, jxmlex, tagged\n"},
-        {"xml --dialect jxml a.json b.json", "zqjson: xml takes at most one FILE\n"},
+        {"xml", "zqjson: xml needs --dialect jsonx, jxml, jxmlex or tagged\n"},
+        {"xml --dialect yaml", "zqjson: unknown dialect 'yaml': choose jsonx, jxml, jxmlex or tagged\n"},
+        {"xml --dialect=yaml", "zqjson: unknown dialect 'yaml': choose jsonx, jxml, jxmlex or tagged\n"},
+        {"xml --dialect", "zqjson: --dialect needs one of jsonx, jxml, jxmlex or tagged\n"},
         {"reformat --dialect jxml", "zqjson: unknown option '--dialect'\n"},
+        {"--help >/dev/full", "zqjson: <stdout>: cannot write\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -144,6 +148,36 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, c.output);
         EXPECT_EQ(run.err, "");
+    }
+}
+
+// Several inputs, each in turn and on its own; '-' is standard input, '--'
+// ends the options; the exit status is the worst.
+TEST(ZqjsonTool, SeveralInputsInTurn) {
+    const TempFile one("one.json", "{\"a\": 1}");
+    const TempFile broken("broken.json", "[1");
+    const TempFile dash("-x.json", "[2]");
+    const struct {
+        std::string arguments;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"compact " + one.path() + " - " + one.path(), 0, "{\"a\": 1}\n[3]\n{\"a\": 1}\n", ""},
+        {"compact " + broken.path() + " -", 1, "[3]\n",
+         "zqjson: " + broken.path() + ": not accepted: line 1, column 3: unexpected end of input\n"},
+        {"xml --dialect=jsonx -- " + dash.path(), 0, kXmlHeader + "<JsonArray>\n\t<JsonItem>2</JsonItem>\n\n</JsonArray>\n",
+         ""},
+        {"compact - >/dev/full", 2, "", "zqjson: <stdout>: cannot write\n"},
+        {"validate - " + one.path() + " " + path_in_temp("none.json"), 2, "",
+         "zqjson: " + path_in_temp("none.json") + ": cannot open: No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments, "[3]");
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
     }
 }
 

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,28 +34,34 @@ constexpr const char* kStdinName = "<stdin>";
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 constexpr const char* kToolHelp =
-    "usage: zqjson COMMAND [FILE...]\n"
+    "usage: zqjson COMMAND [OPTION...] [FILE...]\n"
     "\n"
     "Commands:\n"
     "  validate [FILE...]  check that each input opens with a JSON object or array\n"
-    "  reformat [FILE]     write the input as indented JSON, one TAB per level\n"
-    "  compact [FILE]      write the input as JSON on one line\n"
-    "  --version           print the library version\n"
-    "  xml --dialect D [FILE]\n"
-    "                      write the input as XML in dialect D: jsonx, jxml,\n"
+    "  reformat [FILE...]  write each input as indented JSON, one TAB per level\n"
+    "  compact [FILE...]   write each input as JSON on one line\n"
+    "  xml --dialect D [FILE...]\n"
+    "                      write each input as XML in dialect D: jsonx, jxml,\n"
     "                      jxmlex or tagged\n"
+    "  help [COMMAND]      describe the tool, or one command\n"
+    "  --version           print the library version\n"
     "\n"
-    "Reads standard input when no FILE is given. Text after the top-level\n"
-    "object or array is not examined. 'zqjson COMMAND --help' describes a command.\n"
+    "Each input is handled in turn; '-' or no FILE at all is standard input.\n"
+    "Options take '--opt value' or '--opt=value'; '--' ends them. Text after the\n"
+    "top-level object or array is not examined.\n"
     "\n"
-    "Exit status: 0 success, 1 an input was not accepted, 2 usage error or an\n"
-    "input that cannot be read.\n";
+    "Example: zqjson reformat config.json\n"
+    "\n"
+    "Exit status: 0 success, 1 an input was not accepted, 2 usage error, an\n"
+    "input that cannot be read, or output that cannot be written.\n";
 
 // What the command line gives a command.
 struct Arguments {
-    std::vector<const char*> files;  // a null path: standard input
+    std::vector<const char*> files;  // "-": standard input
     Format dialect = JSONx;          // of the xml command
 };
+
+constexpr const char* kStdinPath = "-";
 
 const std::pair<std::string_view, Format> kDialects[] = {
     {"jsonx", JSONx},
@@ -105,15 +113,24 @@ bool read_all(std::FILE* file, std::string& text) {
 
 // The whole input; on failure says why on standard error.
 bool read_input(const char* path, Input& input) {
-    input.name = path ? path : kStdinName;
-    std::FILE* file = path ? std::fopen(path, "rb") : stdin;
+    const bool from_stdin = std::strcmp(path, kStdinPath) == 0;
+    input.name = from_stdin ? kStdinName : path;
+    std::FILE* file = from_stdin ? stdin : std::fopen(path, "rb");
     if (!file) {
         report(input.name, std::string("cannot open: ") + std::strerror(errno));
         return false;
     }
-    const bool read = read_all(file, input.text);
+    bool read = false;
+    try {
+        read = read_all(file, input.text);
+    } catch (const std::bad_alloc&) {
+        input.text = std::string();
+        if (!from_stdin) std::fclose(file);
+        report(input.name, "not enough memory to read it");
+        return false;
+    }
     const int error = errno;
-    if (path) std::fclose(file);
+    if (!from_stdin) std::fclose(file);
     if (!read) report(input.name, std::string("cannot read: ") + std::strerror(error));
     return read;
 }
@@ -127,56 +144,80 @@ void report_not_accepted(const Input& input, const ReadError& error) {
 // ---------------------------------------------------------------------------
 // Commands
 
+// The exit status of several inputs is the worst of theirs.
+int worse(int status, int other) { return std::max(status, other); }
+
 int validate_command(const Arguments& arguments) {
     int status = kSuccess;
     for (const char* path : arguments.files) {
         Input input;
         if (!read_input(path, input)) {
-            status = kUsageError;
+            status = worse(status, kUsageError);
             continue;
         }
         // Checked without building the document: the text is all it costs.
         ReadError error;
         if (!detail::check_document(input.text, &error)) {
             report_not_accepted(input, error);
-            if (status == kSuccess) status = kNotAccepted;
+            status = worse(status, kNotAccepted);
         }
     }
     return status;
 }
 
-// The document that reformat or compact writes. Never released: the process
-// ends right after writing it and gives all its memory back at once, where
-// releasing a large document node by node costs a good part of what reading
-// it did. Held here rather than dropped, so that leak checkers count it as
-// still in use; volatile, so that the compiler keeps the pointer in memory
-// where they look.
+// The document of the last input that reformat, compact or xml writes. Never
+// released: the process ends right after writing it and gives all its memory
+// back at once, where releasing a large document node by node costs a good
+// part of what reading it did. Held here rather than dropped, so that leak
+// checkers count it as still in use; volatile, so that the compiler keeps the
+// pointer in memory where they look.
 const Document* volatile written_document = nullptr;
 
-// Reads one input (a null path: standard input) and hands its document to
-// `write`.
+bool output_failed() {
+    std::cout.flush();
+    if (std::cout) return false;
+    report("<stdout>", "cannot write");
+    return true;
+}
+
+// Reads one input and hands its document to `write`; the last input's
+// document is kept to the end.
 template <class Write>
-int write_command(const char* path, Write write) {
+int write_one(const char* path, bool last, Write write) {
     Input input;
     if (!read_input(path, input)) return kUsageError;
-    const Document& document = *(written_document = new Document(input.text));
-    if (!document.accepted()) {
-        report_not_accepted(input, document.error);
-        return kNotAccepted;
-    }
-    write(document);
-    std::cout.flush();
-    if (!std::cout) {
-        report("<stdout>", "cannot write");
+    std::unique_ptr<Document> document;
+    try {
+        document = std::make_unique<Document>(input.text);
+    } catch (const std::bad_alloc&) {
+        report(input.name, "not enough memory to read it");
         return kUsageError;
     }
-    return kSuccess;
+    if (!document->accepted()) {
+        report_not_accepted(input, document->error);
+        return kNotAccepted;
+    }
+    write(*document);
+    if (last) written_document = document.release();
+    return output_failed() ? kUsageError : kSuccess;
+}
+
+// Each input in turn, each written on its own; a failure to write ends it.
+template <class Write>
+int write_command(const Arguments& arguments, Write write) {
+    int status = kSuccess;
+    for (std::size_t i = 0; i < arguments.files.size(); ++i) {
+        const int one = write_one(arguments.files[i], i + 1 == arguments.files.size(), write);
+        status = worse(status, one);
+        if (!std::cout) break;
+    }
+    return status;
 }
 
 void write_text(const std::string& text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
 
 int reformat_command(const Arguments& arguments) {
-    return write_command(arguments.files[0], [](const Document& document) {
+    return write_command(arguments, [](const Document& document) {
         if (document.opened == detail::Opened::Object)
             detail::write_json(std::cout, document.object);
         else
@@ -185,7 +226,7 @@ int reformat_command(const Arguments& arguments) {
 }
 
 int compact_command(const Arguments& arguments) {
-    return write_command(arguments.files[0], [](const Document& document) {
+    return write_command(arguments, [](const Document& document) {
         // The precision of the indented form, so that compact loses nothing it keeps.
         std::cout.precision(kNumberDigits);
         if (document.opened == detail::Opened::Object)
@@ -196,7 +237,7 @@ int compact_command(const Arguments& arguments) {
 }
 
 int xml_command(const Arguments& arguments) {
-    return write_command(arguments.files[0], [&](const Document& document) {
+    return write_command(arguments, [&](const Document& document) {
         write_text(document.opened == detail::Opened::Object ? document.object.xml(arguments.dialect, "", "")
                                                              : document.array.xml(arguments.dialect, "", ""));
     });
@@ -205,55 +246,62 @@ int xml_command(const Arguments& arguments) {
 struct Command {
     const char* name;
     int (*run)(const Arguments& arguments);
-    std::size_t most_files;
     bool takes_dialect;
     const char* help;
 };
 
-constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
-
 const Command kCommands[] = {
-    {"validate", validate_command, kAnyNumber, false,
+    {"validate", validate_command, false,
      "usage: zqjson validate [FILE...]\n"
      "\n"
      "Checks that each input, after leading bytes up to 0x20, opens with an object\n"
      "or an array that the parser accepts. Writes nothing for accepted inputs and\n"
      "one line on standard error for each input that is not accepted, with the\n"
-     "line and column where reading stopped and why. Reads standard input when no\n"
-     "FILE is given.\n"
+     "line and column where reading stopped and why. '-' or no FILE is standard\n"
+     "input.\n"
+     "\n"
+     "Example: zqjson validate *.json\n"
      "\n"
      "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
      "input that cannot be read.\n"},
-    {"reformat", reformat_command, 1, false,
-     "usage: zqjson reformat [FILE]\n"
+    {"reformat", reformat_command, false,
+     "usage: zqjson reformat [FILE...]\n"
      "\n"
-     "Writes the object or array that the input opens with as indented JSON: one\n"
+     "Writes the object or array that each input opens with as indented JSON: one\n"
      "value per line, one TAB per level, members in key order, numbers with 16\n"
-     "significant digits. Reads standard input when no FILE is given.\n"
+     "significant digits. '-' or no FILE is standard input.\n"
      "\n"
-     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
-     "error or input that cannot be read.\n"},
-    {"compact", compact_command, 1, false,
-     "usage: zqjson compact [FILE]\n"
+     "Example: curl -s https://example.org/data.json | zqjson reformat\n"
      "\n"
-     "Writes the object or array that the input opens with as JSON on one line,\n"
-     "members in key order, numbers with 16 significant digits. Reads standard\n"
-     "input when no FILE is given.\n"
+     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
+     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
+     "written.\n"},
+    {"compact", compact_command, false,
+     "usage: zqjson compact [FILE...]\n"
      "\n"
-     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
-     "error or input that cannot be read.\n"},
-    {"xml", xml_command, 1, true,
-     "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE]\n"
+     "Writes the object or array that each input opens with as JSON on one line,\n"
+     "members in key order, numbers with 16 significant digits. '-' or no FILE is\n"
+     "standard input.\n"
      "\n"
-     "Writes the object or array that the input opens with as XML in one of four\n"
+     "Example: zqjson compact a.json b.json > both.jsonl\n"
+     "\n"
+     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
+     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
+     "written.\n"},
+    {"xml", xml_command, true,
+     "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [FILE...]\n"
+     "\n"
+     "Writes the object or array that each input opens with as XML in one of four\n"
      "dialects, after the XML declaration line: jsonx names elements after keys,\n"
      "jxml writes every element as j with type and key in a son attribute, jxmlex\n"
      "adds the value as an attribute named after the key, tagged names elements\n"
-     "after keys with type and key attributes. Reads standard input when no FILE\n"
-     "is given.\n"
+     "after keys with type and key attributes. '-' or no FILE is standard input.\n"
      "\n"
-     "Exit status: 0 written, 1 input not accepted (nothing written), 2 usage\n"
-     "error or input that cannot be read.\n"},
+     "Example: zqjson xml --dialect=tagged config.json\n"
+     "\n"
+     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
+     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
+     "written.\n"},
 };
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
@@ -262,6 +310,8 @@ int usage_error(const std::string& problem) {
     std::cerr << kProgram << ": " << problem << "\nTry 'zqjson --help'.\n";
     return kUsageError;
 }
+
+constexpr const char* kDialectNames = "jsonx, jxml, jxmlex or tagged";
 
 bool find_dialect(std::string_view name, Format& dialect) {
     for (const auto& [dialect_name, format] : kDialects) {
@@ -272,50 +322,84 @@ bool find_dialect(std::string_view name, Format& dialect) {
     return false;
 }
 
-int run(int argc, char** argv) {
-    if (argc < 2) return usage_error("missing command");
-    const std::string_view name = argv[1];
-    if (is_help(name)) {
+const Command* find_command(std::string_view name) {
+    for (const Command& command : kCommands)
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+// `help`, or `help COMMAND`.
+int help(int argc, char** argv) {
+    if (argc < 3) {
         std::cout << kToolHelp;
         return kSuccess;
     }
+    const Command* command = find_command(argv[2]);
+    if (!command) return usage_error("unknown command '" + std::string(argv[2]) + "'");
+    std::cout << command->help;
+    return kSuccess;
+}
+
+// The command's options and files: "--opt value" or "--opt=value", "--"
+// before files only, "-" for standard input.
+int run_command(const Command& command, int argc, char** argv) {
+    Arguments arguments;
+    bool has_dialect = false;
+    bool options_ended = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (options_ended || argument == kStdinPath || argument.empty() || argument[0] != '-') {
+            arguments.files.push_back(argv[i]);
+            continue;
+        }
+        if (argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (is_help(argument)) {
+            std::cout << command.help;
+            return kSuccess;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string_view option = argument.substr(0, equals);
+        if (!command.takes_dialect || option != "--dialect")
+            return usage_error("unknown option '" + std::string(option) + "'");
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+            value = argument.substr(equals + 1);
+        } else if (++i < argc) {
+            value = argv[i];
+        } else {
+            return usage_error(std::string("--dialect needs one of ") + kDialectNames);
+        }
+        if (!find_dialect(value, arguments.dialect))
+            return usage_error("unknown dialect '" + std::string(value) + "': choose " + kDialectNames);
+        has_dialect = true;
+    }
+    if (command.takes_dialect && !has_dialect)
+        return usage_error(std::string(command.name) + " needs --dialect " + kDialectNames);
+    if (arguments.files.empty()) arguments.files.push_back(kStdinPath);
+    return command.run(arguments);
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2) return usage_error("missing command");
+    const std::string_view name = argv[1];
+    if (is_help(name) || name == "help") return help(argc, argv);
     if (name == "--version") {
         std::cout << kProgram << ' ' << ZQ_VERSION << '\n';
         return kSuccess;
     }
-    for (const Command& command : kCommands) {
-        if (name != command.name) continue;
-        Arguments arguments;
-        bool has_dialect = false;
-        for (int i = 2; i < argc; ++i) {
-            const std::string_view argument = argv[i];
-            if (is_help(argument)) {
-                std::cout << command.help;
-                return kSuccess;
-            }
-            if (command.takes_dialect && argument == "--dialect") {
-                if (++i == argc) return usage_error("--dialect needs one of jsonx, jxml, jxmlex, tagged");
-                if (!find_dialect(argv[i], arguments.dialect))
-                    return usage_error("unknown dialect '" + std::string(argv[i]) + "'");
-                has_dialect = true;
-                continue;
-            }
-            if (argument.size() > 1 && argument[0] == '-') return usage_error("unknown option '" + std::string(argument) + "'");
-            arguments.files.push_back(argv[i]);
-        }
-        if (command.takes_dialect && !has_dialect)
-            return usage_error(std::string(command.name) + " needs --dialect jsonx|jxml|jxmlex|tagged");
-        if (arguments.files.size() > command.most_files)
-            return usage_error(std::string(command.name) + " takes at most one FILE");
-        if (arguments.files.empty()) arguments.files.push_back(nullptr);  // standard input
-        return command.run(arguments);
-    }
+    if (const Command* command = find_command(name)) return run_command(*command, argc, argv);
     return usage_error("unknown command '" + std::string(name) + "'");
 }
 
 }  // namespace
 
+// Whatever was written last, help included, must reach its destination.
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    return run(argc, argv);
+    const int status = run(argc, argv);
+    if (status != kUsageError && output_failed()) return kUsageError;
+    return status;
 }
