@@ -181,6 +181,36 @@ TEST(ZqjsonTool, SeveralInputsInTurn) {
     }
 }
 
+// get: the value at a JSON Pointer on one line, a string's text with --raw,
+// and one line on standard error where the path leads nowhere.
+TEST(ZqjsonTool, GetsTheValueAtAPointer) {
+    const std::string document = "{\"a\": {\"b\": [1, \"x/y\", {\"k\": 2.5}]}, \"m~n\": \"say \\\"hi\\\"\"}";
+    const struct {
+        const char* arguments;
+        int status;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {"get /a/b/0", 0, "1\n", ""},
+        {"get /a/b/2", 0, "{\"k\": 2.5}\n", ""},
+        {"get /a/b/1", 0, "\"x\\/y\"\n", ""},
+        {"get --raw /a/b/1", 0, "x/y\n", ""},
+        {"get --raw /m~0n -", 0, "say \"hi\"\n", ""},
+        {"get --raw /a/b/0", 0, "1\n", ""},
+        {"get ''", 0, "{\"a\": {\"b\": [1, \"x\\/y\", {\"k\": 2.5}]}, \"m~n\": \"say \\\"hi\\\"\"}\n", ""},
+        {"get /a/b/3", 1, "", "zqjson: <stdin>: nothing at '/a/b/3'\n"},
+        {"get /a/c", 1, "", "zqjson: <stdin>: nothing at '/a/c'\n"},
+        {"get", 2, "", "zqjson: get needs a POINTER, such as /a/0\nTry 'zqjson --help'.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = run_zqjson(c.arguments, document);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
 TEST(ZqjsonTool, RejectedInputSaysWhereAndWhy) {
     const struct {
         const char* arguments;

@@ -43,6 +43,8 @@ constexpr const char* kToolHelp =
     "  xml --dialect D [FILE...]\n"
     "                      write each input as XML in dialect D: jsonx, jxml,\n"
     "                      jxmlex or tagged\n"
+    "  get [--raw] POINTER [FILE...]\n"
+    "                      write the value at a JSON Pointer (/a/b/0) on one line\n"
     "  help [COMMAND]      describe the tool, or one command\n"
     "  --version           print the library version\n"
     "\n"
@@ -59,6 +61,8 @@ constexpr const char* kToolHelp =
 struct Arguments {
     std::vector<const char*> files;  // "-": standard input
     Format dialect = JSONx;          // of the xml command
+    const char* pointer = nullptr;   // of the get command
+    bool raw = false;                // of the get command
 };
 
 constexpr const char* kStdinPath = "-";
@@ -236,6 +240,49 @@ int compact_command(const Arguments& arguments) {
     });
 }
 
+// The value at the pointer on one line; a string's own text with --raw.
+int get_command(const Arguments& arguments) {
+    int status = kSuccess;
+    for (const char* path : arguments.files) {
+        Input input;
+        if (!read_input(path, input)) {
+            status = worse(status, kUsageError);
+            continue;
+        }
+        const Document document(input.text);
+        if (!document.accepted()) {
+            report_not_accepted(input, document.error);
+            status = worse(status, kNotAccepted);
+            continue;
+        }
+        std::cout.precision(kNumberDigits);
+        if (*arguments.pointer == '\0') {  // the whole document, which no Value holds
+            if (document.opened == detail::Opened::Object) {
+                std::cout << document.object << '\n';
+            } else {
+                std::cout << document.array << '\n';
+            }
+            if (output_failed()) return kUsageError;
+            continue;
+        }
+        const Value* found = document.opened == detail::Opened::Object ? lookup(document.object, arguments.pointer)
+                                                                        : lookup(document.array, arguments.pointer);
+        if (!found) {
+            report(input.name, std::string("nothing at '") + arguments.pointer + "'");
+            status = worse(status, kNotAccepted);
+            continue;
+        }
+        if (arguments.raw && found->is<String>()) {
+            write_text(found->get<String>());
+            std::cout << '\n';
+        } else {
+            std::cout << *found << '\n';
+        }
+        if (output_failed()) return kUsageError;
+    }
+    return status;
+}
+
 int xml_command(const Arguments& arguments) {
     return write_command(arguments, [&](const Document& document) {
         write_text(document.opened == detail::Opened::Object ? document.object.xml(arguments.dialect, "", "")
@@ -248,6 +295,7 @@ struct Command {
     int (*run)(const Arguments& arguments);
     bool takes_dialect;
     const char* help;
+    bool takes_pointer = false;  // and --raw
 };
 
 const Command kCommands[] = {
@@ -302,6 +350,21 @@ const Command kCommands[] = {
      "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
      "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
      "written.\n"},
+    {"get", get_command, false,
+     "usage: zqjson get [--raw] POINTER [FILE...]\n"
+     "\n"
+     "Writes the value that the JSON Pointer (RFC 6901) leads to in the object or\n"
+     "array each input opens with, as JSON on one line: \"\" is the whole\n"
+     "document, /a/b/0 the first element under key b under key a, ~1 stands for\n"
+     "'/' and ~0 for '~' in a key. With --raw a string is written as its text,\n"
+     "without quotes or escapes. '-' or no FILE is standard input.\n"
+     "\n"
+     "Example: zqjson get --raw /server/host config.json\n"
+     "\n"
+     "Exit status: 0 all found and written, 1 an input not accepted or a pointer\n"
+     "that leads nowhere, 2 usage error, an input that cannot be read, or output\n"
+     "that cannot be written.\n",
+     true},
 };
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
@@ -349,7 +412,11 @@ int run_command(const Command& command, int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (options_ended || argument == kStdinPath || argument.empty() || argument[0] != '-') {
-            arguments.files.push_back(argv[i]);
+            if (command.takes_pointer && !arguments.pointer) {
+                arguments.pointer = argv[i];
+            } else {
+                arguments.files.push_back(argv[i]);
+            }
             continue;
         }
         if (argument == "--") {
@@ -359,6 +426,10 @@ int run_command(const Command& command, int argc, char** argv) {
         if (is_help(argument)) {
             std::cout << command.help;
             return kSuccess;
+        }
+        if (command.takes_pointer && argument == "--raw") {
+            arguments.raw = true;
+            continue;
         }
         const std::size_t equals = argument.find('=');
         const std::string_view option = argument.substr(0, equals);
@@ -376,6 +447,7 @@ int run_command(const Command& command, int argc, char** argv) {
             return usage_error("unknown dialect '" + std::string(value) + "': choose " + kDialectNames);
         has_dialect = true;
     }
+    if (command.takes_pointer && !arguments.pointer) return usage_error("get needs a POINTER, such as /a/0");
     if (command.takes_dialect && !has_dialect)
         return usage_error(std::string(command.name) + " needs --dialect " + kDialectNames);
     if (arguments.files.empty()) arguments.files.push_back(kStdinPath);
