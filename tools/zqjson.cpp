@@ -184,8 +184,8 @@ bool output_failed() {
     return true;
 }
 
-// Reads one input and hands its document to `write`; the last input's
-// document is kept to the end.
+// Reads one input and hands its document to `write`, which answers kSuccess
+// or kNotAccepted; the last input's document is kept to the end.
 template <class Write>
 int write_one(const char* path, bool last, Write write) {
     Input input;
@@ -201,9 +201,9 @@ int write_one(const char* path, bool last, Write write) {
         report_not_accepted(input, document->error);
         return kNotAccepted;
     }
-    write(*document);
+    const int written = write(*document, input);
     if (last) written_document = document.release();
-    return output_failed() ? kUsageError : kSuccess;
+    return output_failed() ? kUsageError : written;
 }
 
 // Each input in turn, each written on its own; a failure to write ends it.
@@ -220,73 +220,63 @@ int write_command(const Arguments& arguments, Write write) {
 
 void write_text(const std::string& text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
 
+void write_compact(const Document& document) {
+    std::cout.precision(kNumberDigits);  // that of the indented form, so that compact loses nothing it keeps
+    if (document.opened == detail::Opened::Object) {
+        std::cout << document.object << '\n';
+    } else {
+        std::cout << document.array << '\n';
+    }
+}
+
 int reformat_command(const Arguments& arguments) {
-    return write_command(arguments, [](const Document& document) {
-        if (document.opened == detail::Opened::Object)
+    return write_command(arguments, [](const Document& document, const Input&) {
+        if (document.opened == detail::Opened::Object) {
             detail::write_json(std::cout, document.object);
-        else
+        } else {
             detail::write_json(std::cout, document.array);
+        }
+        return kSuccess;
     });
 }
 
 int compact_command(const Arguments& arguments) {
-    return write_command(arguments, [](const Document& document) {
-        // The precision of the indented form, so that compact loses nothing it keeps.
-        std::cout.precision(kNumberDigits);
-        if (document.opened == detail::Opened::Object)
-            std::cout << document.object << '\n';
-        else
-            std::cout << document.array << '\n';
+    return write_command(arguments, [](const Document& document, const Input&) {
+        write_compact(document);
+        return kSuccess;
     });
 }
 
-// The value at the pointer on one line; a string's own text with --raw.
+// The value at the pointer on one line; a string's own text with --raw. The
+// empty pointer is the whole document, which no Value holds.
 int get_command(const Arguments& arguments) {
-    int status = kSuccess;
-    for (const char* path : arguments.files) {
-        Input input;
-        if (!read_input(path, input)) {
-            status = worse(status, kUsageError);
-            continue;
-        }
-        const Document document(input.text);
-        if (!document.accepted()) {
-            report_not_accepted(input, document.error);
-            status = worse(status, kNotAccepted);
-            continue;
-        }
-        std::cout.precision(kNumberDigits);
-        if (*arguments.pointer == '\0') {  // the whole document, which no Value holds
-            if (document.opened == detail::Opened::Object) {
-                std::cout << document.object << '\n';
-            } else {
-                std::cout << document.array << '\n';
-            }
-            if (output_failed()) return kUsageError;
-            continue;
+    return write_command(arguments, [&](const Document& document, const Input& input) {
+        if (*arguments.pointer == '\0') {
+            write_compact(document);
+            return kSuccess;
         }
         const Value* found = document.opened == detail::Opened::Object ? lookup(document.object, arguments.pointer)
                                                                         : lookup(document.array, arguments.pointer);
         if (!found) {
             report(input.name, std::string("nothing at '") + arguments.pointer + "'");
-            status = worse(status, kNotAccepted);
-            continue;
+            return kNotAccepted;
         }
+        std::cout.precision(kNumberDigits);
         if (arguments.raw && found->is<String>()) {
             write_text(found->get<String>());
             std::cout << '\n';
         } else {
             std::cout << *found << '\n';
         }
-        if (output_failed()) return kUsageError;
-    }
-    return status;
+        return kSuccess;
+    });
 }
 
 int xml_command(const Arguments& arguments) {
-    return write_command(arguments, [&](const Document& document) {
+    return write_command(arguments, [&](const Document& document, const Input&) {
         write_text(document.opened == detail::Opened::Object ? document.object.xml(arguments.dialect, "", "")
                                                              : document.array.xml(arguments.dialect, "", ""));
+        return kSuccess;
     });
 }
 
