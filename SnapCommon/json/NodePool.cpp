@@ -2,13 +2,15 @@
 // that draw on it.
 #include "NodePool.h"
 
+#include <linux/futex.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <type_traits>
 
 #include "../ZQJson.h"
@@ -41,11 +43,40 @@ struct NodePool::Slab {
     }
 };
 
-// Spins only while another thread is inside; yields so that a holder that
-// lost its processor gets it back.
+namespace {
+constexpr int kFree = 0;
+constexpr int kHeld = 1;
+constexpr int kContended = 2;
+// Long enough for a holder on another processor to finish take or give_back.
+constexpr int kSpinsBeforeSleep = 100;
+
+static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
+              "the futex word is the atomic itself");
+
+void sleep_while(std::atomic<int>& word, int value) {
+    syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, nullptr, nullptr, 0);
+}
+
+void wake_one(std::atomic<int>& word) {
+    syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+}  // namespace
+
 void NodePool::lock() {
-    while (held_.exchange(true, std::memory_order_acquire))
-        while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
+    int expected = kFree;
+    if (state_.compare_exchange_strong(expected, kHeld, std::memory_order_acquire)) return;
+    for (int spin = 0; spin < kSpinsBeforeSleep; ++spin) {
+        expected = kFree;
+        if (state_.load(std::memory_order_relaxed) == kFree &&
+            state_.compare_exchange_weak(expected, kHeld, std::memory_order_acquire))
+            return;
+    }
+    // From here on the word says kContended, so the holder's unlock wakes us.
+    while (state_.exchange(kContended, std::memory_order_acquire) != kFree) sleep_while(state_, kContended);
+}
+
+void NodePool::unlock() {
+    if (state_.exchange(kFree, std::memory_order_release) == kContended) wake_one(state_);
 }
 
 void* NodePool::take() {

@@ -36,10 +36,11 @@ public:
 
     // Held for a few dozen instructions by `take` and `give_back`, and by the
     // forking thread around a fork, so that no other thread holds it when
-    // the child's copy is made. A spin lock: cheaper than a mutex, whose two
-    // atomic operations would cost more than the work.
+    // the child's copy is made. Uncontended it costs one atomic exchange; a
+    // waiter spins a little, then sleeps in the kernel, so that a waiter of
+    // higher priority never starves a holder preempted on its own processor.
     void lock();
-    void unlock() { held_.store(false, std::memory_order_release); }
+    void unlock();
 
 private:
     struct Slab;
@@ -53,7 +54,8 @@ private:
     void unlist(Slab* slab);
     void retire(Slab* slab);
 
-    std::atomic<bool> held_{false};
+    // kFree, kHeld, or kContended: held with a sleeper that unlock must wake.
+    std::atomic<int> state_{0};
     const std::size_t slot_size_;
     Slab* with_room_ = nullptr;  // slabs with a free slot, most recently freed into first
     Slab* spare_ = nullptr;      // the empty slab kept
