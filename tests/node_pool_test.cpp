@@ -4,6 +4,8 @@
 // ThreadSanitizer by scripts/tsan.sh).
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,4 +158,37 @@ TEST(NodePool, ChildOfAForkCanMakeNodes) {
     }
     stop = true;
     for (std::thread& thread : churners) thread.join();
+}
+
+// A waiter at real-time priority on the holder's own processor must sleep,
+// or the holder never runs again to release the lock.
+TEST(NodePool, RealTimeWaiterLetsPreemptedHolderFinish) {
+    static NodePool pool(kSlot);
+    cpu_set_t one_cpu;
+    CPU_ZERO(&one_cpu);
+    CPU_SET(sched_getcpu(), &one_cpu);
+    std::atomic<bool> waiter_ready{false};
+    std::atomic<bool> waiter_done{false};
+    std::atomic<bool> priority_refused{false};
+    pool.lock();
+    std::thread waiter([&] {
+        sched_param fifo{};
+        fifo.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        if (pthread_setaffinity_np(pthread_self(), sizeof one_cpu, &one_cpu) != 0 ||
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) != 0) {
+            priority_refused = true;
+            waiter_ready = true;
+            return;
+        }
+        waiter_ready = true;
+        pool.lock();
+        pool.unlock();
+        waiter_done = true;
+    });
+    ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one_cpu, &one_cpu), 0);
+    while (!waiter_ready) std::this_thread::yield();
+    pool.unlock();
+    waiter.join();
+    if (priority_refused) GTEST_SKIP() << "cannot raise a thread to SCHED_FIFO here";
+    EXPECT_TRUE(waiter_done);
 }
