@@ -548,10 +548,8 @@ bool rounds_past_largest(double magnitude, int digits) {
 // The largest double's digits cut to `digits` significant ones.
 double largest_at_digits(int digits) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.*se308", digits, "17976931348623157");
-    std::string_view mantissa(text);
-    std::string with_point = std::string(mantissa.substr(0, 1)) + "." + std::string(mantissa.substr(1));
-    return std::strtod(with_point.c_str(), nullptr);
+    std::snprintf(text, sizeof text, "1.%.*se308", digits - 1, "7976931348623157");
+    return std::strtod(text, nullptr);
 }
 
 // The number as `out << number` writes it, but for text that would not read
