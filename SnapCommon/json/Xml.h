@@ -21,6 +21,9 @@ enum class Code : char {
     Object = 'o',
 };
 
+// The line every rendering starts with when the caller gives no header.
+std::string_view default_header();
+
 // Every byte that is not an ASCII letter or digit becomes "_"; same length.
 std::string escape_attrib(const std::string& name);
 

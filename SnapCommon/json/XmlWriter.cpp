@@ -626,6 +626,8 @@ std::string render_opened(detail::Opened opened, const Object& object, const Arr
 // ---------------------------------------------------------------------------
 // Internal interface
 
+std::string_view default_header() { return kDefaultHeader; }
+
 std::string escape_attrib(const std::string& name) {
     Out out;
     append_name_escaped(out, name);
