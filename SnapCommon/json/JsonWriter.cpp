@@ -194,6 +194,7 @@ char* format_general(char* first, char* last, double d, int digits) {
 }
 
 using detail::kNumberChars;
+using detail::NumberForm;
 
 // The largest number of kNumberDigits significant digits that reads back.
 // The few doubles above it round, at that many digits, to a text beyond the
@@ -206,14 +207,17 @@ double within_readable_range(double d) {
     return std::isfinite(d) && std::fabs(d) > kLargestReadable ? std::copysign(kLargestReadable, d) : d;
 }
 
-// Writes `n` as a stream with precision kNumberDigits writes it in its
-// default notation, but for the doubles above kLargestReadable; returns the
-// end of the text. Integers and the fixed notation take shortcuts; the
-// general conversion does the rest.
-char* format_number(char* first, Number n) {
+// The shortest text that reads back as `d`, finite.
+char* format_exact(char* first, char* last, double d) { return std::to_chars(first, last, d).ptr; }
+
+// Rounded: writes `n` as a stream with precision kNumberDigits writes it in
+// its default notation, but for the doubles above kLargestReadable. Returns
+// the end of the text.
+char* format_number(char* first, Number n, NumberForm form) {
     const auto d = static_cast<double>(n);
     char* const last = first + kNumberChars;
     if (!std::isfinite(d)) return std::copy_n("null", 4, first);  // no number text reads back as these
+    if (form == NumberForm::Exact) return format_exact(first, last, d);
     return format_general(first, last, within_readable_range(d), kNumberDigits);
 }
 
@@ -226,7 +230,8 @@ std::string_view json_escape(char c) {
     return {escape.text, escape.size};
 }
 
-NumberText::NumberText(Number n) : size_(static_cast<std::size_t>(format_number(chars_, n) - chars_)) {}
+NumberText::NumberText(Number n, NumberForm form)
+    : size_(static_cast<std::size_t>(format_number(chars_, n, form) - chars_)) {}
 
 }  // namespace detail
 
@@ -251,6 +256,7 @@ namespace json {
 namespace {
 
 using detail::ModelAccess;
+using detail::NumberForm;
 
 // The output text, with the JSON pieces written straight into it.
 class Buffer : public detail::OutputBuffer {
@@ -292,7 +298,8 @@ private:
 // all its pieces but long text, which goes through the buffer.
 class Line {
 public:
-    Line(Buffer& out, std::size_t depth) : out_(out), p_(out.claim(kRoom + Buffer::tabs_room(depth))) {
+    Line(Buffer& out, std::size_t depth, NumberForm numbers)
+        : out_(out), p_(out.claim(kRoom + Buffer::tabs_room(depth))), numbers_(numbers) {
         p_ = Buffer::put_tabs(p_, depth);
     }
     Line(const Line&) = delete;
@@ -305,7 +312,7 @@ public:
         p_ += N - 1;
     }
     void put(char c) { *p_++ = c; }
-    void put(Number n) { p_ = format_number(p_, n); }
+    void put(Number n) { p_ = format_number(p_, n, numbers_); }
     // Keys and short values: most need no escape, which one word test
     // shows; the others store each byte's whole table entry at once and
     // move the cursor by its length, which beats looking for runs.
@@ -350,6 +357,7 @@ private:
 
     Buffer& out_;
     char* p_;
+    const NumberForm numbers_;
 };
 
 // Renders one document line by line. Open containers wait on an explicit
@@ -357,7 +365,7 @@ private:
 // parser reads still renders.
 class IndentedWriter {
 public:
-    explicit IndentedWriter(Buffer& out) : out_(out) {}
+    IndentedWriter(Buffer& out, NumberForm numbers) : out_(out), numbers_(numbers) {}
 
     // `between_lines` sees the buffer after each line.
     template <class BetweenLines>
@@ -391,7 +399,7 @@ private:
     // A container only opens here; its children follow from the stack.
     // Released content renders empty.
     void line(std::size_t depth, const String* name, const Value& value) {
-        Line line(out_, depth);
+        Line line(out_, depth, numbers_);
         if (name) {
             line.put('"');
             line.put_escaped(*name);
@@ -440,32 +448,32 @@ private:
     template <std::size_t N>
     void close(std::size_t depth, const char (&closing)[N]) {
         out_.remove_last_comma();
-        Line(out_, depth).put(closing);
+        Line(out_, depth, numbers_).put(closing);
         open_.pop_back();
     }
 
     Buffer& out_;
+    const NumberForm numbers_;
     std::vector<Open> open_;
 };
 
-template <class Container, class BetweenLines>
-void render_into(Buffer& out, const Container& container, BetweenLines between_lines) {
-    const ModelAccess::Borrowed<Container> view(container);
-    IndentedWriter(out).write(view.value(), between_lines);
+template <class BetweenLines>
+void render_into(Buffer& out, const Value& root, NumberForm numbers, BetweenLines between_lines) {
+    IndentedWriter(out, numbers).write(root, between_lines);
     out.remove_last_comma();
 }
 
 template <class Container>
 std::string render(const Container& container) {
+    const ModelAccess::Borrowed<Container> view(container);
     Buffer out;
-    render_into(out, container, [](Buffer&) {});
+    render_into(out, view.value(), NumberForm::Rounded, [](Buffer&) {});
     return out.text();
 }
 
-template <class Container>
-void render_to(std::ostream& stream, const Container& container) {
+void render_to(std::ostream& stream, const Value& root, NumberForm numbers) {
     Buffer out;
-    render_into(out, container, [&](Buffer& text) { text.drain_to(stream); });
+    render_into(out, root, numbers, [&](Buffer& text) { text.drain_to(stream); });
     stream.write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
@@ -484,9 +492,17 @@ std::string Object::json() const { return json::render(*this); }
 
 std::string Array::json() const { return json::render(*this); }
 
-void detail::write_json(std::ostream& out, const Object& object) { json::render_to(out, object); }
+void detail::write_json(std::ostream& out, const Value& root, NumberForm numbers) {
+    json::render_to(out, root, numbers);
+}
 
-void detail::write_json(std::ostream& out, const Array& array) { json::render_to(out, array); }
+void detail::write_json(std::ostream& out, const Object& root, NumberForm numbers) {
+    json::render_to(out, detail::ModelAccess::Borrowed<Object>(root).value(), numbers);
+}
+
+void detail::write_json(std::ostream& out, const Array& root, NumberForm numbers) {
+    json::render_to(out, detail::ModelAccess::Borrowed<Array>(root).value(), numbers);
+}
 
 namespace json {
 namespace {
@@ -578,7 +594,8 @@ void stream_number(std::ostream& out, Number n) {
 // was gathered before.
 class CompactWalk {
 public:
-    explicit CompactWalk(std::ostream& out) : out_(out), fast_numbers_(formats_like_printf(out)) {}
+    CompactWalk(std::ostream& out, NumberForm numbers)
+        : out_(out), exact_numbers_(numbers == NumberForm::Exact), fast_numbers_(formats_like_printf(out)) {}
 
     void value(const Value& v) {
         using detail::ModelAccess;
@@ -656,6 +673,10 @@ private:
 
     void number(Number n) {
         const auto d = static_cast<double>(n);
+        if (exact_numbers_) {
+            text_.advance_to(format_number(text_.claim(kNumberChars), n, NumberForm::Exact));
+            return;
+        }
         if (!fast_numbers_ || !std::isfinite(d) || std::fabs(d) >= 1e308) {
             drain();
             stream_number(out_, n);
@@ -712,16 +733,17 @@ private:
     static constexpr std::size_t kDrainBytes = 64 * 1024;
 
     std::ostream& out_;
+    const bool exact_numbers_;
     const bool fast_numbers_;
     detail::OutputBuffer text_;
     std::vector<Frame> stack_;
 };
 
 template <class Root>
-std::ostream& write_compact(std::ostream& out, const Root& root) {
+std::ostream& write_compact(std::ostream& out, const Root& root, NumberForm numbers = NumberForm::Rounded) {
     const std::ostream::sentry ready(out);
     if (!ready) return out;
-    CompactWalk walk(out);
+    CompactWalk walk(out, numbers);
     if constexpr (std::is_same_v<Root, Value>) {
         walk.value(root);
     } else {
@@ -740,3 +762,15 @@ std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) { return zqj
 std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) { return zqjson::json::write_compact(out, a); }
 
 std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) { return zqjson::json::write_compact(out, o); }
+
+void zqjson::detail::write_compact(std::ostream& out, const Value& root, NumberForm numbers) {
+    json::write_compact(out, root, numbers);
+}
+
+void zqjson::detail::write_compact(std::ostream& out, const Object& root, NumberForm numbers) {
+    json::write_compact(out, root, numbers);
+}
+
+void zqjson::detail::write_compact(std::ostream& out, const Array& root, NumberForm numbers) {
+    json::write_compact(out, root, numbers);
+}

@@ -14,6 +14,11 @@ namespace zqjson::detail {
 // exponent, with room to spare.
 constexpr std::size_t kNumberChars = 32;
 
+// How the writers put numbers: rounded to kNumberDigits significant digits
+// (compact output: to the stream's precision), or exactly, as the shortest
+// text that reads back as the same double.
+enum class NumberForm { Rounded, Exact };
+
 // What the JSON escaping writes for the byte `c`.
 std::string_view json_escape(char c);
 
@@ -21,10 +26,11 @@ std::string_view json_escape(char c);
 // allocation.
 class NumberText {
 public:
-    // `n` as a stream with precision 16 writes it in its default notation,
-    // but for the largest doubles, which that text would put out of range:
-    // they are rounded toward zero instead, so that the text reads back.
-    explicit NumberText(Number n);
+    // Rounded: `n` as a stream with precision 16 writes it in its default
+    // notation, but for the largest doubles, which that text would put out
+    // of range: they are rounded toward zero instead, so that the text reads
+    // back. Both forms write NaN and the infinities as null.
+    explicit NumberText(Number n, NumberForm form = NumberForm::Rounded);
     std::string_view view() const { return {chars_, size_}; }
 
 private:

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -415,29 +416,66 @@ void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
 // wrapper element. Open containers live on an explicit stack, so documents
 // built deeper than the parser reads render without exhausting the stack.
 
-class Walker {
-public:
-    Walker(Out& out, const Dialect& dialect) : out_(out), dialect_(dialect) {}
+// What `between_steps` does with the text after each step: nothing, for a
+// string that gets the whole rendering.
+struct KeepAll {
+    void operator()(Out&) const {}
+};
 
-    void render(const Value& root) {
-        visit(root, 0, {});
-        while (open_ > 0) step();
+// Hands the text to a stream once it has grown past kDrainBytes, so that a
+// large document is written without being held whole.
+class DrainTo {
+public:
+    explicit DrainTo(std::ostream& stream) : stream_(stream) {}
+    void operator()(Out& text) const {
+        if (text.size() >= kDrainBytes) flush(text);
+    }
+    void flush(Out& text) const {
+        stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
     }
 
 private:
+    // Few enough pages to stay in cache, enough bytes that the writes are few.
+    static constexpr std::size_t kDrainBytes = 64 * 1024;
+    std::ostream& stream_;
+};
+
+class Walker {
+public:
+    Walker(Out& out, const Dialect& dialect, detail::NumberForm numbers)
+        : out_(out), dialect_(dialect), numbers_(numbers) {}
+
+    template <class BetweenSteps>
+    void render(const Value& root, BetweenSteps between_steps) {
+        visit(root, 0, {});
+        while (open_ > 0) {
+            between_steps(out_);
+            step();
+        }
+    }
+
+private:
+    // Where an open container's element name lies in `names_`: the text
+    // before it may have gone to a stream by the time the end tag is written.
+    struct Name {
+        std::size_t offset, size;
+    };
+
     struct Container {
         std::size_t depth;
         bool is_array;
         // An object's element name, when it has an element.
         bool has_element;
-        Out::Span element;
+        Name element;
         Object::Map::const_iterator next_member, end_member;
         // An array's wrapper name, once its first wrapper is written.
         std::string_view key;
         bool has_wrapper;
-        Out::Span wrapper;
+        Name wrapper;
         bool in_wrapper;
         Array::Elements::const_iterator next_element, end_element;
+        std::size_t names_size;  // that of `names_` before this container's
     };
 
     void visit(const Value& v, std::size_t depth, std::string_view key) {
@@ -446,7 +484,7 @@ private:
             case NumberType:
                 // NaN and the infinities have no number text that reads back.
                 if (!std::isfinite(static_cast<double>(Access::number(v)))) break;
-                scalar(Code::Number, key, detail::NumberText(Access::number(v)).view(), depth);
+                scalar(Code::Number, key, detail::NumberText(Access::number(v), numbers_).view(), depth);
                 return;
             case BooleanType:
                 scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", depth);
@@ -485,6 +523,19 @@ private:
         out_.append(">\n");
     }
 
+    // Keeps the name that `piece` of the output holds until its end tag.
+    Name keep_name(Out::Span piece) {
+        const Name name{names_.size(), piece.size};
+        names_.append(out_.view().substr(piece.offset, piece.size));
+        return name;
+    }
+
+    void close(Name element) {
+        out_.append("</");
+        out_.append(std::string_view(names_).substr(element.offset, element.size));
+        out_.append(">\n");
+    }
+
     void scalar(Code code, std::string_view key, std::string_view content, std::size_t depth) {
         const Out::Span element = open(code, key, content, depth);
         out_.append(content);
@@ -505,14 +556,12 @@ private:
     }
 
     void object(const Object& o, std::string_view key, std::size_t depth) {
-        Out::Span element{};
-        if (!key.empty()) {
-            element = open(Code::Object, key, {}, depth);
-            out_.append('\n');
-        }
         Container& c = push(depth, false);
         c.has_element = !key.empty();
-        c.element = element;
+        if (c.has_element) {
+            c.element = keep_name(open(Code::Object, key, {}, depth));
+            out_.append('\n');
+        }
         c.next_member = o.kv_map().begin();
         c.end_member = o.kv_map().end();
     }
@@ -532,6 +581,7 @@ private:
         Container& c = frames_[open_++];
         c.depth = depth;
         c.is_array = is_array;
+        c.names_size = names_.size();
         return c;
     }
 
@@ -551,7 +601,7 @@ private:
                 out_.append_tabs(c.depth);
                 close(c.element);
             }
-            --open_;
+            pop(c);
             return;
         }
         const auto& [key, value] = *c.next_member++;
@@ -566,17 +616,17 @@ private:
             c.in_wrapper = false;
         }
         if (c.next_element == c.end_element) {
-            --open_;
+            pop(c);
             return;
         }
         out_.append_tabs(c.depth);
         out_.append('<');
         if (c.has_wrapper) {
-            out_.append_again(c.wrapper);
+            out_.append(std::string_view(names_).substr(c.wrapper.offset, c.wrapper.size));
         } else {
             const std::size_t start = out_.size();
             append_wrapper_name(out_, c.key);
-            c.wrapper = out_.since(start);
+            c.wrapper = keep_name(out_.since(start));
             c.has_wrapper = true;
         }
         out_.append(">\n");
@@ -585,10 +635,17 @@ private:
         visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
     }
 
+    void pop(const Container& c) {
+        names_.resize(c.names_size);
+        --open_;
+    }
+
     Out& out_;
     const Dialect& dialect_;
+    const detail::NumberForm numbers_;
     std::vector<Container> frames_;
     std::size_t open_ = 0;  // frames in use
+    std::string names_;  // of the open containers' elements, innermost last
     Out text_;  // scratch for escaped content that is written twice
 };
 
@@ -603,8 +660,18 @@ std::string render(Format format, const String& header, const Value& root) {
     require_xml_format(format);
     Out out;
     out.append(header.empty() ? kDefaultHeader : std::string_view(header));
-    Walker(out, *dialect_of(format)).render(root);
+    Walker(out, *dialect_of(format), detail::NumberForm::Rounded).render(root, KeepAll());
     return out.text();
+}
+
+void render_to(std::ostream& stream, const Value& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    require_xml_format(format);
+    Out out;
+    out.append(header);
+    const DrainTo drain(stream);
+    Walker(out, *dialect_of(format), numbers).render(root, drain);
+    drain.flush(out);
 }
 
 // What `xml` gives for the outcome of opening its input: text that opened
@@ -627,6 +694,21 @@ std::string render_opened(detail::Opened opened, const Object& object, const Arr
 // Internal interface
 
 std::string_view default_header() { return kDefaultHeader; }
+
+void write_xml(std::ostream& out, const Value& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, root, format, header, numbers);
+}
+
+void write_xml(std::ostream& out, const Object& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, detail::ModelAccess::Borrowed<Object>(root).value(), format, header, numbers);
+}
+
+void write_xml(std::ostream& out, const Array& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, detail::ModelAccess::Borrowed<Array>(root).value(), format, header, numbers);
+}
 
 std::string escape_attrib(const std::string& name) {
     Out out;
