@@ -52,12 +52,13 @@ std::string read_file(const std::string& path) {
     return content.str();
 }
 
-// Runs the tool with `arguments`, feeding `input` on standard input.
-ToolRun run_zqjson(const std::string& arguments, const std::string& input = "") {
+// Runs the tool with `arguments`, feeding `input` on standard input, after
+// the shell commands `before`.
+ToolRun run_zqjson(const std::string& arguments, const std::string& input = "", const std::string& before = "") {
     const TempFile in("stdin", input);
     const TempFile err("stderr", "");
-    const std::string command =
-        std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" + in.path() + " 2>" + err.path();
+    const std::string command = before + std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" +
+                                in.path() + " 2>" + err.path();
     std::FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
     ToolRun run{-1, "", ""};
@@ -286,6 +287,70 @@ TEST(ZqjsonTool, ReadsTheNamedFileRatherThanStandardInput) {
     run = run_zqjson("xml " + file.path() + " --dialect jxml", "[\"stdin\"]");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, xml_document("<JsonArray>\n\t<j son=\"s:NoTagName\">file</j>\n\n</JsonArray>\n"));
+}
+
+// Inputs that do not fit in memory end in one line and status 2, never in an
+// abort: a document whose model does not fit, and a sparse file whose size
+// claims far more than memory holds. Skipped where the tool cannot start
+// under the limit at all (sanitizers and emulators reserve more).
+TEST(ZqjsonTool, TooLittleMemoryIsOneLine) {
+    const std::string limit = "ulimit -v " + std::to_string(256 * 1024) + "; ";
+    if (run_zqjson("--version", "", limit).status != 0) GTEST_SKIP() << "the tool does not start under " << limit;
+    std::string many_arrays = "[";
+    for (int i = 0; i < 7'000'000; ++i) many_arrays += "[],";
+    many_arrays += "[]]";
+    const TempFile large("large.json", many_arrays);
+    const std::string sparse = path_in_temp("sparse.json");
+    std::ofstream(sparse).put('[');
+    std::filesystem::resize_file(sparse, std::uintmax_t{10} << 30);
+    const std::string cases[] = {"compact " + large.path(), "validate " + sparse};
+    for (const std::string& arguments : cases) {
+        SCOPED_TRACE(arguments);
+        const ToolRun run = run_zqjson(arguments, "", limit);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "zqjson: not enough memory to read " + arguments.substr(arguments.find(' ') + 1) + "\n");
+    }
+    std::remove(sparse.c_str());
+}
+
+// The default XML output is a document that an XML parser takes as it stands,
+// in every dialect, for the awkward inputs too.
+TEST(ZqjsonTool, XmlOutputIsAnXmlDocument) {
+    if (std::system("command -v xmllint >/dev/null") != 0) GTEST_SKIP() << "xmllint is not installed";
+    std::vector<std::string> inputs = {"{}", "[]", "[[]]", "{\"\": 1, \"1x\": [2], \"a b\": {\"<&>\": [{}]}, \"son\": 3}"};
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(ZQ_HOSTILE_DIR) + "/accepted"))
+        inputs.push_back(read_file(entry.path().string()));
+    for (const char* dialect : {"jsonx", "jxml", "jxmlex", "tagged"}) {
+        for (const std::string& input : inputs) {
+            SCOPED_TRACE(std::string(dialect) + ": " + input.substr(0, 60));
+            const TempFile out("out.xml", run_zqjson(std::string("xml --dialect ") + dialect, input).out);
+            EXPECT_EQ(std::system(("xmllint --noout " + out.path()).c_str()), 0);
+        }
+    }
+}
+
+// The manual page names every command and every option that --help names,
+// and the version.
+TEST(ZqjsonTool, ManualPageMatchesHelp) {
+    std::string manual = read_file(ZQ_MAN_PAGE);
+    for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
+    EXPECT_NE(manual.find("\"zqjson " ZQ_VERSION "\""), std::string::npos);
+    std::string help = run_zqjson("--help").out;
+    for (const char* command : {"validate", "reformat", "compact", "xml", "get"}) {
+        EXPECT_NE(manual.find(std::string(".B zqjson ") + command), std::string::npos) << command;
+        help += run_zqjson(std::string("help ") + command).out;
+    }
+    std::size_t options = 0;
+    for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos; ++options) {
+        const std::size_t end = help.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+        const std::string option = help.substr(at, end - at);
+        if (option.size() > 2) {
+            EXPECT_NE(manual.find(option), std::string::npos) << option;
+        }
+        at = end;
+    }
+    EXPECT_GT(options, 10u);
 }
 
 // ---------------------------------------------------------------------------
