@@ -1180,7 +1180,4 @@ bool parse_null(std::istream& in) {
     return read_token(in, [&](auto& reader) { return reader.null(); });
 }
 
-bool validate(std::istream& in) { return detail::check_document(in); }
-bool validate(const String& text) { return detail::check_document(std::string_view(text)); }
-
 }  // namespace zqjson

@@ -26,6 +26,9 @@ enum class Code : char {
 // The line every rendering starts with when the caller gives no header.
 std::string_view default_header();
 
+// Aborts through `assertion` unless `format` is one of the four dialects.
+void require_xml_format(Format format);
+
 // Writes `header`, then the rendering of `root` in `format` (one of the four
 // dialects), to `out` as it goes: a large document's text is never held
 // whole. A scalar root is one element, named as an unnamed array element's.

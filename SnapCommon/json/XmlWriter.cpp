@@ -21,9 +21,9 @@
 #include "ByteScan.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
-#include "Parser.h"
 #include "Text.h"
 #include "Utf8.h"
+#include "Walk.h"
 #include "Xml.h"
 
 namespace zqjson {
@@ -411,105 +411,137 @@ void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
 }
 
 // ---------------------------------------------------------------------------
-// The document walk. The root has no element of its own, an object with no
-// name contributes only its members, and each array element sits in its own
-// wrapper element. Open containers live on an explicit stack, so documents
-// built deeper than the parser reads render without exhausting the stack.
-
-// What `between_steps` does with the text after each step: nothing, for a
-// string that gets the whole rendering.
-struct KeepAll {
-    void operator()(Out&) const {}
-};
+// The rendering. The root has no element of its own, an object with no name
+// contributes only its members, and each array element sits in its own
+// wrapper element.
 
 // Hands the text to a stream once it has grown past kDrainBytes, so that a
 // large document is written without being held whole.
-class DrainTo {
+class Drain {
 public:
-    explicit DrainTo(std::ostream& stream) : stream_(stream) {}
-    void operator()(Out& text) const {
-        if (text.size() >= kDrainBytes) flush(text);
+    explicit Drain(std::ostream* stream) : stream_(stream) {}
+    bool going() const { return !stream_ || *stream_; }
+    void when_full(Out& text) const {
+        if (stream_ && text.size() >= kDrainBytes) now(text);
     }
-    void flush(Out& text) const {
-        stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    void now(Out& text) const {
+        if (!stream_) return;
+        stream_->write(text.data(), static_cast<std::streamsize>(text.size()));
         text.clear();
     }
 
 private:
     // Few enough pages to stay in cache, enough bytes that the writes are few.
     static constexpr std::size_t kDrainBytes = 64 * 1024;
-    std::ostream& stream_;
+    std::ostream* const stream_;
 };
 
-class Walker {
+class XmlWriter {
 public:
-    Walker(Out& out, const Dialect& dialect, detail::NumberForm numbers)
-        : out_(out), dialect_(dialect), numbers_(numbers) {}
-
-    template <class BetweenSteps>
-    void render(const Value& root, BetweenSteps between_steps) {
-        visit(root, 0, {});
-        while (open_ > 0) {
-            between_steps(out_);
-            step();
-        }
-    }
-
-private:
-    // Where an open container's element name lies in `names_`: the text
-    // before it may have gone to a stream by the time the end tag is written.
+    // Where an open element's name lies in `names_`: the text before it may
+    // have gone to a stream by the time the end tag is written.
     struct Name {
         std::size_t offset, size;
     };
 
-    struct Container {
-        std::size_t depth;
-        bool is_array;
-        // An object's element name, when it has an element.
+    struct Frame {
+        std::size_t names_size;  // that of `names_` before this container's
+        // An object's element, when it has one (it has a key).
         bool has_element;
         Name element;
-        Object::Map::const_iterator next_member, end_member;
-        // An array's wrapper name, once its first wrapper is written.
+        // An array's key, and its wrapper's name once the first is written.
         std::string_view key;
         bool has_wrapper;
         Name wrapper;
-        bool in_wrapper;
-        Array::Elements::const_iterator next_element, end_element;
-        std::size_t names_size;  // that of `names_` before this container's
     };
 
-    void visit(const Value& v, std::size_t depth, std::string_view key) {
+    XmlWriter(Out& out, const Dialect& dialect, detail::NumberForm numbers, Drain drain)
+        : out_(out), dialect_(dialect), numbers_(numbers), drain_(drain) {}
+
+    bool going() const { return drain_.going(); }
+
+    void scalar(const Value& v, const detail::Place& place, Frame* parent) {
+        const std::string_view key = enter(place, parent);
         using Access = detail::ModelAccess;
         switch (Access::kind(v)) {
             case NumberType:
                 // NaN and the infinities have no number text that reads back.
                 if (!std::isfinite(static_cast<double>(Access::number(v)))) break;
-                scalar(Code::Number, key, detail::NumberText(Access::number(v), numbers_).view(), depth);
+                scalar(Code::Number, key, detail::NumberText(Access::number(v), numbers_).view(), place.depth);
                 return;
             case BooleanType:
-                scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", depth);
+                scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", place.depth);
                 return;
             case StringType:
-                string(content_of(Access::string(v)), key, depth);
-                return;
-            case ObjectType:
-                object(content_of(Access::object(v)), key, depth);
-                return;
-            case ArrayType:
-                array(content_of(Access::array(v)), key, depth);
+                string(content_of(Access::string(v)), key, place.depth);
                 return;
             default:  // null, and a Value that holds nothing
                 break;
         }
-        out_.append_tabs(depth);
+        out_.append_tabs(place.depth);
         append_open_tag(out_, dialect_, Code::Null, key, " /", {});
         out_.append('\n');
     }
 
+    void open(const Object&, const detail::Place& place, Frame* parent, Frame& frame) {
+        const std::string_view key = enter(place, parent);
+        frame.names_size = names_.size();
+        frame.has_element = !key.empty();
+        if (!frame.has_element) return;
+        frame.element = keep_name(open(Code::Object, key, {}, place.depth));
+        out_.append('\n');
+    }
+
+    void open(const Array&, const detail::Place& place, Frame* parent, Frame& frame) {
+        frame.key = enter(place, parent);
+        frame.names_size = names_.size();
+        frame.has_wrapper = false;
+    }
+
+    void close(bool is_object, const detail::Place& place, Frame& frame, bool empty) {
+        if (is_object && frame.has_element) {
+            out_.append_tabs(place.depth);
+            close(frame.element);
+        } else if (!is_object && !empty) {
+            close_wrapper(frame, place.depth);
+        }
+        names_.resize(frame.names_size);
+    }
+
+private:
     // Released content reads as empty.
     template <class T>
     static const T& content_of(const T* content) {
         return content ? *content : detail::empty_content<T>();
+    }
+
+    // Before a value: an array element goes into a wrapper element of its
+    // own, the one before it closed. Returns the value's key; empty for an
+    // array element or the root.
+    std::string_view enter(const detail::Place& place, Frame* parent) {
+        drain_.when_full(out_);
+        if (place.key) return *place.key;
+        if (!parent) return {};
+        const std::size_t depth = place.depth - 1;  // the array's
+        if (!place.first) close_wrapper(*parent, depth);
+        out_.append_tabs(depth);
+        out_.append('<');
+        if (parent->has_wrapper) {
+            append_name(parent->wrapper);
+        } else {
+            const std::size_t start = out_.size();
+            append_wrapper_name(out_, parent->key);
+            parent->wrapper = keep_name(out_.since(start));
+            parent->has_wrapper = true;
+        }
+        out_.append(">\n");
+        return {};
+    }
+
+    void close_wrapper(const Frame& array, std::size_t depth) {
+        out_.append('\n');
+        out_.append_tabs(depth);
+        close(array.wrapper);
     }
 
     Out::Span open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
@@ -517,6 +549,7 @@ private:
         return append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
     }
 
+    // A scalar's end tag repeats the name just written, still in the output.
     void close(Out::Span element) {
         out_.append("</");
         out_.append_again(element);
@@ -530,9 +563,11 @@ private:
         return name;
     }
 
+    void append_name(Name name) { out_.append(std::string_view(names_).substr(name.offset, name.size)); }
+
     void close(Name element) {
         out_.append("</");
-        out_.append(std::string_view(names_).substr(element.offset, element.size));
+        append_name(element);
         out_.append(">\n");
     }
 
@@ -555,112 +590,26 @@ private:
         close(element);
     }
 
-    void object(const Object& o, std::string_view key, std::size_t depth) {
-        Container& c = push(depth, false);
-        c.has_element = !key.empty();
-        if (c.has_element) {
-            c.element = keep_name(open(Code::Object, key, {}, depth));
-            out_.append('\n');
-        }
-        c.next_member = o.kv_map().begin();
-        c.end_member = o.kv_map().end();
-    }
-
-    void array(const Array& a, std::string_view key, std::size_t depth) {
-        if (a.empty()) return;
-        Container& c = push(depth, true);
-        c.key = key;
-        c.has_wrapper = false;
-        c.in_wrapper = false;
-        c.next_element = a.values().begin();
-        c.end_element = a.values().end();
-    }
-
-    Container& push(std::size_t depth, bool is_array) {
-        if (open_ == frames_.size()) frames_.emplace_back();
-        Container& c = frames_[open_++];
-        c.depth = depth;
-        c.is_array = is_array;
-        c.names_size = names_.size();
-        return c;
-    }
-
-    // Renders the next member or element of the innermost open container,
-    // or closes it.
-    void step() {
-        Container& c = frames_[open_ - 1];
-        if (c.is_array)
-            step_array(c);
-        else
-            step_object(c);
-    }
-
-    void step_object(Container& c) {
-        if (c.next_member == c.end_member) {
-            if (c.has_element) {
-                out_.append_tabs(c.depth);
-                close(c.element);
-            }
-            pop(c);
-            return;
-        }
-        const auto& [key, value] = *c.next_member++;
-        visit(*value, c.depth + 1, key);  // may move the frames: `c` is not used after
-    }
-
-    void step_array(Container& c) {
-        if (c.in_wrapper) {
-            out_.append('\n');
-            out_.append_tabs(c.depth);
-            close(c.wrapper);
-            c.in_wrapper = false;
-        }
-        if (c.next_element == c.end_element) {
-            pop(c);
-            return;
-        }
-        out_.append_tabs(c.depth);
-        out_.append('<');
-        if (c.has_wrapper) {
-            out_.append(std::string_view(names_).substr(c.wrapper.offset, c.wrapper.size));
-        } else {
-            const std::size_t start = out_.size();
-            append_wrapper_name(out_, c.key);
-            c.wrapper = keep_name(out_.since(start));
-            c.has_wrapper = true;
-        }
-        out_.append(">\n");
-        c.in_wrapper = true;
-        const Value& element = **c.next_element++;
-        visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
-    }
-
-    void pop(const Container& c) {
-        names_.resize(c.names_size);
-        --open_;
-    }
-
     Out& out_;
     const Dialect& dialect_;
     const detail::NumberForm numbers_;
-    std::vector<Container> frames_;
-    std::size_t open_ = 0;  // frames in use
+    const Drain drain_;
     std::string names_;  // of the open containers' elements, innermost last
     Out text_;  // scratch for escaped content that is written twice
 };
 
-void require_xml_format(Format format) {
-    assertion(__FILE__, __LINE__,
-              "format == zqjson::JSONx || format == zqjson::JXML || format == zqjson::JXMLex || "
-              "format == zqjson::TaggedXML",
-              format == JSONx || format == JXML || format == JXMLex || format == TaggedXML);
+void render_into(Out& out, const Value& root, Format format, detail::NumberForm numbers, std::ostream* stream) {
+    const Drain drain(stream);
+    XmlWriter writer(out, *dialect_of(format), numbers, drain);
+    detail::walk(root, writer);
+    drain.now(out);
 }
 
 std::string render(Format format, const String& header, const Value& root) {
     require_xml_format(format);
     Out out;
     out.append(header.empty() ? kDefaultHeader : std::string_view(header));
-    Walker(out, *dialect_of(format), detail::NumberForm::Rounded).render(root, KeepAll());
+    render_into(out, root, format, detail::NumberForm::Rounded, nullptr);
     return out.text();
 }
 
@@ -669,23 +618,7 @@ void render_to(std::ostream& stream, const Value& root, Format format, std::stri
     require_xml_format(format);
     Out out;
     out.append(header);
-    const DrainTo drain(stream);
-    Walker(out, *dialect_of(format), numbers).render(root, drain);
-    drain.flush(out);
-}
-
-// What `xml` gives for the outcome of opening its input: text that opened
-// no document gives the header line alone.
-std::string render_opened(detail::Opened opened, const Object& object, const Array& array, Format format) {
-    switch (opened) {
-        case detail::Opened::Object:
-            return object.xml(format, "", "");
-        case detail::Opened::Array:
-            return array.xml(format, "", "");
-        case detail::Opened::Nothing:
-            break;
-    }
-    return std::string(kDefaultHeader);
+    render_into(out, root, format, numbers, &stream);
 }
 
 }  // namespace
@@ -694,6 +627,13 @@ std::string render_opened(detail::Opened opened, const Object& object, const Arr
 // Internal interface
 
 std::string_view default_header() { return kDefaultHeader; }
+
+void require_xml_format(Format format) {
+    assertion(__FILE__, __LINE__,
+              "format == zqjson::JSONx || format == zqjson::JXML || format == zqjson::JXMLex || "
+              "format == zqjson::TaggedXML",
+              format == JSONx || format == JXML || format == JXMLex || format == TaggedXML);
+}
 
 void write_xml(std::ostream& out, const Value& root, Format format, std::string_view header,
                detail::NumberForm numbers) {
@@ -763,20 +703,5 @@ std::string Array::xml(Format format, const String& header, const String&) const
 }
 
 std::string Object::write(Format format) const { return format == JSON ? json() : xml(format, "", ""); }
-
-std::string xml(std::istream& in, Format format) {
-    zqjson_xml::require_xml_format(format);
-    Object object;
-    Array array;
-    return zqjson_xml::render_opened(detail::open_document(in, object, array), object, array, format);
-}
-
-std::string xml(const String& text, Format format) {
-    zqjson_xml::require_xml_format(format);
-    Object object;
-    Array array;
-    return zqjson_xml::render_opened(detail::open_document(std::string_view(text), object, array), object, array,
-                                     format);
-}
 
 }  // namespace zqjson
