@@ -291,7 +291,7 @@ public:
     CompactWriter(std::ostream& out, NumberForm numbers)
         : out_(out), exact_numbers_(numbers == NumberForm::Exact), fast_numbers_(formats_like_printf(out)) {}
 
-    bool going() const { return static_cast<bool>(out_); }
+    bool going() const { return going_; }
 
     void scalar(const Value& v, const Place& place, Frame*) {
         start(place);
@@ -330,6 +330,7 @@ public:
         const bool written = out_ && out_.rdbuf()->sputn(text_.data(), size) == size;
         text_.clear();
         if (!written) out_.setstate(std::ios_base::badbit);
+        going_ = written;
     }
 
 private:
@@ -368,6 +369,7 @@ private:
         if (!fast_numbers_ || !std::isfinite(d) || std::fabs(d) >= 1e308) {
             drain();
             stream_number(out_, n);
+            going_ = static_cast<bool>(out_);
             return;
         }
         char* const first = text_.claim(kNumberRoom);
@@ -385,6 +387,7 @@ private:
     std::ostream& out_;
     const bool exact_numbers_;
     const bool fast_numbers_;
+    bool going_ = true;  // whether the stream took all it was given
     detail::OutputBuffer text_;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "OutputBuffer.h"
 #include "Text.h"
 
 namespace zqjson::detail {
@@ -84,27 +85,63 @@ bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
     }
 }
 
+// "00" to "99": a number's digits are written two at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) pairs[2 * i] = static_cast<char>('0' + i / 10), pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    return pairs;
+}();
+
+// The last `count` digits of `value`, leading zeros included, ending at `end`.
+void put_digits(char* end, std::uint32_t value, int count) {
+    for (; count >= 2; count -= 2, value /= 100) {
+        end -= 2;
+        std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+    }
+    if (count == 1) end[-1] = static_cast<char>('0' + value % 10);
+}
+
+// The same for up to kMostDigits digits, eight at a time in 32-bit steps,
+// which are cheaper than 64-bit ones.
+constexpr std::uint32_t kEightDigits = 100'000'000;
+void put_digits(char* end, std::uint64_t value, int count) {
+    for (; count > 8; count -= 8, end -= 8, value /= kEightDigits)
+        put_digits(end, static_cast<std::uint32_t>(value % kEightDigits), 8);
+    put_digits(end, static_cast<std::uint32_t>(value), count);
+}
+
+// Up to kMostDigits bytes, without a call.
+char* copy_digits(char* to, const char* from, int count) {
+    const auto size = static_cast<std::size_t>(count);
+    if (size > detail::OutputBuffer::kSmallPiece) {
+        std::memcpy(to, from, detail::OutputBuffer::kSmallPiece);
+        std::memcpy(to + size - detail::OutputBuffer::kSmallPiece, from + size - detail::OutputBuffer::kSmallPiece,
+                    detail::OutputBuffer::kSmallPiece);
+        return to + size;
+    }
+    return detail::OutputBuffer::put_small(to, from, size);
+}
+
 // Fixed notation as the general notation writes it: no trailing zeros after
 // the point, and no point when nothing follows it.
 char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
-    char text[kMostDigits];
-    for (int i = digits - 1; i >= 0; --i, number.value /= 10) text[i] = static_cast<char>('0' + number.value % 10);
     const int integer_digits = digits - number.fraction_digits;
     int significant = digits;
-    while (significant > std::max(integer_digits, 1) && text[significant - 1] == '0') --significant;
+    for (; significant > std::max(integer_digits, 1) && number.value % 10 == 0; --significant) number.value /= 10;
+    char text[kMostDigits];
+    put_digits(text + significant, number.value, significant);
 
     if (negative) *p++ = '-';
     if (integer_digits <= 0) {  // 0.000ddd
         *p++ = '0', *p++ = '.';
         p = std::fill_n(p, -integer_digits, '0');
-        return std::copy(text, text + significant, p);
+        return copy_digits(p, text, significant);
     }
-    p = std::copy(text, text + integer_digits, p);
+    p = copy_digits(p, text, integer_digits);
     if (significant == integer_digits) return p;
     *p++ = '.';
-    return std::copy(text + integer_digits, text + significant, p);
+    return copy_digits(p, text + integer_digits, significant - integer_digits);
 }
-
 
 }  // namespace
 
