@@ -84,7 +84,7 @@ public:
     // move the cursor by its length, which beats looking for runs.
     void put_escaped(std::string_view text) {
         if (text.size() > kShortText) return put_long_escaped(text);
-        if (text.size() >= 4 && !short_text_needs_escape(text)) {
+        if (!detail::short_text_needs_escape(text)) {
             p_ = Buffer::put_small(p_, text.data(), text.size());
             return;
         }
@@ -103,26 +103,12 @@ public:
 
 private:
     static constexpr std::size_t kLongestEnding = 3;
-    static constexpr std::size_t kShortText = Buffer::kSmallPiece;
+    static constexpr std::size_t kShortText = detail::kShortText;
     // A line's ending, a short key and a short value, escaped whole (each
     // escape is stored as a whole table entry), with their quotes and ": ",
     // or a number in place of the value.
     static constexpr std::size_t kRoom =
         kLongestEnding + 2 * (kShortText * kLongestEscape + sizeof(Escape)) + kNumberChars + 16;
-
-    // Four to sixteen bytes tested as one word: two loads that overlap, and
-    // never read past the text.
-    static bool short_text_needs_escape(std::string_view text) {
-        const char* const first = text.data();
-        const char* const last = first + text.size();
-        if (text.size() >= 8)
-            return detail::any_needs_escape(detail::bytes::load(first)) ||
-                   detail::any_needs_escape(detail::bytes::load(last - 8));
-        std::uint32_t low, high;
-        std::memcpy(&low, first, 4);
-        std::memcpy(&high, last - 4, 4);
-        return detail::any_needs_escape(low | std::uint64_t{high} << 32);
-    }
 
     void put_long_escaped(std::string_view text) {
         out_.advance_to(p_);
@@ -376,7 +362,17 @@ private:
         const int precision = std::max(static_cast<int>(out_.precision()), 1);
         text_.advance_to(detail::format_general(first, first + kNumberRoom, d, precision));
     }
+    // Keys and most strings are short and need no escape, which one word
+    // test shows.
     void string(std::string_view s) {
+        if (s.size() <= detail::kShortText && !detail::short_text_needs_escape(s)) {
+            char* p = text_.claim(s.size() + 2);
+            *p = '"';
+            p = detail::OutputBuffer::put_small(p + 1, s.data(), s.size());
+            *p = '"';
+            text_.advance_to(p + 1);
+            return;
+        }
         text_.append('"');
         detail::for_each_run(
             s, [&](const char* run, std::size_t size) { text_.append(run, size); },

@@ -112,14 +112,8 @@ void put_digits(char* end, std::uint64_t value, int count) {
 
 // Up to kMostDigits bytes, without a call.
 char* copy_digits(char* to, const char* from, int count) {
-    const auto size = static_cast<std::size_t>(count);
-    if (size > detail::OutputBuffer::kSmallPiece) {
-        std::memcpy(to, from, detail::OutputBuffer::kSmallPiece);
-        std::memcpy(to + size - detail::OutputBuffer::kSmallPiece, from + size - detail::OutputBuffer::kSmallPiece,
-                    detail::OutputBuffer::kSmallPiece);
-        return to + size;
-    }
-    return detail::OutputBuffer::put_small(to, from, size);
+    static_assert(kMostDigits <= OutputBuffer::kSmallPiece);
+    return OutputBuffer::put_small(to, from, static_cast<std::size_t>(count));
 }
 
 // Fixed notation as the general notation writes it: no trailing zeros after

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "../ZQJson.h"
@@ -56,6 +57,24 @@ constexpr bool any_needs_escape(std::uint64_t word) {
 // The first byte from `p` on that needs an escape, or `end`.
 inline const char* next_escape(const char* p, const char* end) {
     return bytes::find_first(p, end, any_needs_escape, [](unsigned char c) { return kNeedsEscape[c]; });
+}
+
+// Whether a text of at most kShortText bytes holds a byte that takes an
+// escape: one or two word tests that may overlap and never read past it.
+inline constexpr std::size_t kShortText = 16;
+inline bool short_text_needs_escape(std::string_view text) {
+    const char* const first = text.data();
+    const char* const last = first + text.size();
+    if (text.size() >= 8) return any_needs_escape(bytes::load(first)) || any_needs_escape(bytes::load(last - 8));
+    if (text.size() >= 4) {
+        std::uint32_t low, high;
+        std::memcpy(&low, first, 4);
+        std::memcpy(&high, last - 4, 4);
+        return any_needs_escape(low | std::uint64_t{high} << 32);
+    }
+    for (const char c : text)
+        if (kNeedsEscape[static_cast<unsigned char>(c)]) return true;
+    return false;
 }
 
 // Hands the text over as runs of bytes that stand for themselves, passed to

@@ -136,23 +136,32 @@ void append_name_escaped(Out& out, std::string_view name) {
 // where each kind of text is scanned.
 bool is_high(unsigned char c) { return c >= 0x80; }
 
-// The character at `p`, a byte from 0x80 on, as XML can carry it; returns
-// where the next one starts.
-const char* append_high(Out& out, const char* p, const char* end) {
-    const std::size_t length = detail::utf8_length(p, end);
-    if (length == 0) {
+// Whether the character of `length` bytes at `p` is U+FFFE or U+FFFF.
+bool is_noncharacter(const char* p, std::size_t length) {
+    return length == 3 && p[0] == '\xEF' && p[1] == '\xBF' && (p[2] == '\xBE' || p[2] == '\xBF');
+}
+
+// Past the characters from `p` on, each beginning with a byte from 0x80 on,
+// that XML carries as they are: text in other scripts stays in the run
+// around it rather than going character by character.
+const char* skip_carried(const char* p, const char* end) {
+    while (p != end && is_high(static_cast<unsigned char>(*p))) {
+        const std::size_t length = detail::utf8_length(p, end);
+        if (length == 0 || is_noncharacter(p, length)) break;
+        p += length;
+    }
+    return p;
+}
+
+// What XML carries for the character at `p`, which begins with a byte from
+// 0x80 on and is not carried as it is; returns where the next one starts.
+const char* append_uncarried(Out& out, const char* p, const char* end) {
+    if (detail::utf8_length(p, end) == 0) {
         out.append(std::string_view("\xEF\xBF\xBD"));  // U+FFFD
         return p + 1;
     }
-    const std::string_view character(p, length);
-    if (character == "\xEF\xBF\xBE") {
-        out.append(std::string_view("\\ufffe"));
-    } else if (character == "\xEF\xBF\xBF") {
-        out.append(std::string_view("\\uffff"));
-    } else {
-        out.append(character);
-    }
-    return p + length;
+    out.append(p[2] == '\xBE' ? std::string_view("\\ufffe") : std::string_view("\\uffff"));
+    return p + 3;
 }
 
 // Element text: markup as entities, CR as a reference so that it does not
@@ -178,21 +187,27 @@ void append_text_escaped(Out& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_text_stop(run, end); p != end; p = next_text_stop(run, end)) {
-        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+    for (const char* p = next_text_stop(run, end); p != end;) {
         const auto c = static_cast<unsigned char>(*p);
-        if (is_high(c)) {
-            run = append_high(out, p, end);
+        const char* const carried = is_high(c) ? skip_carried(p, end) : p;
+        if (carried != p) {
+            p = next_text_stop(carried, end);
             continue;
         }
-        if (c == '\r') {
-            out.append(std::string_view("&#13;"));
-        } else if (c < 0x20) {
-            out.append(detail::json_escape(*p));
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (is_high(c)) {
+            run = append_uncarried(out, p, end);
         } else {
-            out.append(table[c]);
+            if (c == '\r') {
+                out.append(std::string_view("&#13;"));
+            } else if (c < 0x20) {
+                out.append(detail::json_escape(*p));
+            } else {
+                out.append(table[c]);
+            }
+            run = p + 1;
         }
-        run = p + 1;
+        p = next_text_stop(run, end);
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
@@ -233,17 +248,27 @@ bool is_json_escaped(char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
 }
 
+// Whether some byte of `word` may need rewriting in either kind of
+// attribute value.
+bool may_stop_attribute(std::uint64_t word) {
+    using namespace detail::bytes;
+    return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
+           any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
+}
+
+// Whether a text of 8 to 16 bytes surely needs no rewriting as an attribute
+// value: two word tests that may overlap and never read past it.
+bool is_plain_attribute(std::string_view text) {
+    return text.size() >= 8 && text.size() <= 16 && !may_stop_attribute(detail::bytes::load(text.data())) &&
+           !may_stop_attribute(detail::bytes::load(text.data() + text.size() - 8));
+}
+
 // The next byte that an attribute value rewrites, or `end`. The word test
 // looks for every byte either kind of value rewrites; the byte test is exact.
 template <bool (*is_special)(char)>
 const char* next_attribute_stop(const char* p, const char* end) {
     return detail::bytes::find_first(
-        p, end,
-        [](std::uint64_t word) {
-            using namespace detail::bytes;
-            return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
-                   any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
-        },
+        p, end, may_stop_attribute,
         [](unsigned char c) {
             return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
         });
@@ -252,20 +277,24 @@ const char* next_attribute_stop(const char* p, const char* end) {
 // Runs that need neither escaping go in bulk.
 template <bool (*is_special)(char)>
 void append_attribute_value(Out& out, std::string_view text) {
+    if (is_plain_attribute(text)) return out.append(text);  // most keys and short values
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;
-         p = next_attribute_stop<is_special>(run, end)) {
-        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        if (is_high(static_cast<unsigned char>(*p))) {
-            run = append_high(out, p, end);
+    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;) {
+        const bool high = is_high(static_cast<unsigned char>(*p));
+        const char* const carried = high ? skip_carried(p, end) : p;
+        if (carried != p) {
+            p = next_attribute_stop<is_special>(carried, end);
             continue;
         }
-        if (is_special(*p))
-            out.append(attribute_form(*p));
-        else
-            out.append(detail::json_escape(*p));
-        run = p + 1;
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (high) {
+            run = append_uncarried(out, p, end);
+        } else {
+            out.append(is_special(*p) ? attribute_form(*p) : detail::json_escape(*p));
+            run = p + 1;
+        }
+        p = next_attribute_stop<is_special>(run, end);
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
