@@ -313,20 +313,27 @@ std::size_t read_and_write_large(std::size_t bytes) {
     return text.size();
 }
 
+// `levels` arrays, each the only element of the one around it, built from
+// the inside out without a copy per level.
+std::unique_ptr<Array> nested_arrays(std::size_t levels) {
+    auto root = std::make_unique<Array>();
+    for (std::size_t i = 1; i < levels; ++i) {
+        auto outer = std::make_unique<Array>();
+        auto slot = std::make_unique<Value>();
+        zqjson::detail::ModelAccess::adopt(*slot, root.release());
+        zqjson::detail::ModelAccess::elements(*outer).push_back(slot.release());
+        root = std::move(outer);
+    }
+    return root;
+}
+
 // Copying, compact output and destruction take no stack per level: a
 // million levels go on a thread with the common 8 MiB stack.
 TEST(Limits, MillionLevelsCopyWriteAndGoOnAnOrdinaryStack) {
     constexpr std::size_t kLevels = 1000000;
     std::size_t written = 0;
     auto work = [&] {
-        auto root = std::make_unique<Array>();
-        for (std::size_t i = 0; i < kLevels; ++i) {
-            auto outer = std::make_unique<Array>();
-            auto slot = std::make_unique<Value>();
-            zqjson::detail::ModelAccess::adopt(*slot, root.release());
-            zqjson::detail::ModelAccess::elements(*outer).push_back(slot.release());
-            root = std::move(outer);
-        }
+        auto root = nested_arrays(kLevels + 1);
         const Array copy(*root);
         root.reset();
         std::ostringstream out;
@@ -354,14 +361,7 @@ TEST(Limits, TenThousandLevelsRenderIndentedAndAsXml) {
 
     bool json_as_expected = false, xml_as_expected = false;
     auto render = [&] {
-        auto root = std::make_unique<Array>();
-        for (std::size_t i = 1; i < kLevels; ++i) {
-            auto outer = std::make_unique<Array>();
-            auto slot = std::make_unique<Value>();
-            zqjson::detail::ModelAccess::adopt(*slot, root.release());
-            zqjson::detail::ModelAccess::elements(*outer).push_back(slot.release());
-            root = std::move(outer);
-        }
+        const auto root = nested_arrays(kLevels);
         json_as_expected = root->json() == expected_json;
         const std::string xml = root->xml(JSONx, "", "");
         xml_as_expected = xml.substr(xml.find('\n') + 1) == expected_xml;
