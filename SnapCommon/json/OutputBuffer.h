@@ -87,26 +87,11 @@ public:
     void advance(std::size_t count) { size_ += count; }
     void advance_to(const char* end) { size_ = static_cast<std::size_t>(end - data_); }
 
-    // Where a piece of the text lies, so that it can be written again.
-    struct Span {
-        std::size_t offset, size;
-    };
-    Span since(std::size_t offset) const { return {offset, size_ - offset}; }
-    void append_again(Span piece) {
-        char* to = claim(piece.size);  // may move the text: the source is found after
-        std::memcpy(to, data_ + piece.offset, piece.size), size_ += piece.size;
-    }
-
     std::size_t size() const { return size_; }
     char* data() { return data_; }
     std::string_view view() const { return {data_, size_}; }
     std::string text() const { return std::string(data_, size_); }
     void clear() { size_ = 0; }
-    // Drops all but the last `count` bytes, which move to the front.
-    void keep_last(std::size_t count) {
-        std::memmove(data_, data_ + size_ - count, count);
-        size_ = count;
-    }
 
 private:
     static constexpr std::size_t kFirstCapacity = 4096;

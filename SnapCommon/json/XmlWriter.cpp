@@ -120,7 +120,8 @@ const std::array<std::string, 256>& text_table() {
     return map;
 }
 
-void append_name_escaped(Out& out, std::string_view name) {
+template <class Sink>
+void append_name_escaped(Sink& out, std::string_view name) {
     const auto& table = name_table();
     char* p = out.claim(name.size());
     for (const char c : name) *p++ = table[static_cast<unsigned char>(c)];
@@ -155,7 +156,8 @@ const char* skip_carried(const char* p, const char* end) {
 
 // What XML carries for the character at `p`, which begins with a byte from
 // 0x80 on and is not carried as it is; returns where the next one starts.
-const char* append_uncarried(Out& out, const char* p, const char* end) {
+template <class Sink>
+const char* append_uncarried(Sink& out, const char* p, const char* end) {
     if (detail::utf8_length(p, end) == 0) {
         out.append(std::string_view("\xEF\xBF\xBD"));  // U+FFFD
         return p + 1;
@@ -183,7 +185,8 @@ const char* next_text_stop(const char* p, const char* end) {
 }
 
 // Runs that need nothing go in bulk.
-void append_text_escaped(Out& out, std::string_view text) {
+template <class Sink>
+void append_text_escaped(Sink& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
@@ -216,7 +219,8 @@ bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A name made from a key through the name table; XML names cannot start
 // with a digit.
-void append_xml_name(Out& out, std::string_view key) {
+template <class Sink>
+void append_xml_name(Sink& out, std::string_view key) {
     if (!key.empty() && is_ascii_digit(key.front())) out.append('_');
     append_name_escaped(out, key);
 }
@@ -275,8 +279,8 @@ const char* next_attribute_stop(const char* p, const char* end) {
 }
 
 // Runs that need neither escaping go in bulk.
-template <bool (*is_special)(char)>
-void append_attribute_value(Out& out, std::string_view text) {
+template <bool (*is_special)(char), class Sink>
+void append_attribute_value(Sink& out, std::string_view text) {
     if (is_plain_attribute(text)) return out.append(text);  // most keys and short values
     const char* run = text.data();
     const char* const end = run + text.size();
@@ -361,32 +365,44 @@ char32_t take_utf8(std::string_view& text) {
     return c;
 }
 
+// Whether the key is its own element name: ASCII letters and digits only,
+// not starting with a digit, as the name table leaves it.
+bool is_plain_name(std::string_view key) {
+    if (key.empty() || is_ascii_digit(key.front())) return false;
+    const auto& table = name_table();
+    for (const char c : key)
+        if (table[static_cast<unsigned char>(c)] != c) return false;
+    return true;
+}
+
+// The name made from a key through the name table, in `scratch` unless the
+// key is its own.
+std::string_view xml_name(std::string_view key, Out& scratch) {
+    if (is_plain_name(key)) return key;
+    scratch.clear();
+    append_xml_name(scratch, key);
+    return scratch.view();
+}
+
+// The name of a value's element.
+std::string_view element_name(const Dialect& dialect, std::string_view key, Out& scratch) {
+    if (!dialect.element.empty()) return dialect.element;
+    if (key.empty()) return kUnnamedItem;
+    return xml_name(key, scratch);
+}
+
 // An array's wrapper elements carry its key unchanged when XML allows that.
-void append_wrapper_name(Out& out, std::string_view key) {
-    if (key.empty())
-        out.append(kUnnamedArray);
-    else if (is_xml_name(key))
-        out.append(key);
-    else
-        append_xml_name(out, key);
+std::string_view wrapper_name(std::string_view key, Out& scratch) {
+    if (key.empty()) return kUnnamedArray;
+    if (is_xml_name(key)) return key;
+    return xml_name(key, scratch);
 }
 
 // ---------------------------------------------------------------------------
 // Tags
 
-// Returns where the name lies, for the end tag to repeat.
-Out::Span append_element_name(Out& out, const Dialect& dialect, std::string_view key) {
-    const std::size_t start = out.size();
-    if (!dialect.element.empty())
-        out.append(dialect.element);
-    else if (key.empty())
-        out.append(kUnnamedItem);
-    else
-        append_xml_name(out, key);
-    return out.since(start);
-}
-
-void append_typing(Out& out, const Dialect& dialect, Code code, std::string_view key) {
+template <class Sink>
+void append_typing(Sink& out, const Dialect& dialect, Code code, std::string_view key) {
     switch (dialect.typing) {
         case Typing::None:
             return;
@@ -405,7 +421,8 @@ void append_typing(Out& out, const Dialect& dialect, Code code, std::string_view
     }
 }
 
-void append_value_attribute(Out& out, std::string_view key, std::string_view text) {
+template <class Sink>
+void append_value_attribute(Sink& out, std::string_view key, std::string_view text) {
     out.append(' ');
     if (key == kReservedAttribute) out.append('_');
     append_xml_name(out, key);
@@ -414,11 +431,12 @@ void append_value_attribute(Out& out, std::string_view key, std::string_view tex
     out.append('"');
 }
 
-// Returns where the element's name lies, for the end tag to repeat.
-Out::Span append_open_tag(Out& out, const Dialect& dialect, Code code, std::string_view key, std::string_view attr,
-                          std::string_view text) {
+// The start tag of the element `name` for a value with `key`.
+template <class Sink>
+void append_open_tag(Sink& out, const Dialect& dialect, Code code, std::string_view name, std::string_view key,
+                     std::string_view attr, std::string_view text) {
     out.append('<');
-    const Out::Span name = append_element_name(out, dialect, key);
+    out.append(name);
     append_typing(out, dialect, code, key);
     if (!key.empty()) {
         if (dialect.name_attribute) {
@@ -430,14 +448,62 @@ Out::Span append_open_tag(Out& out, const Dialect& dialect, Code code, std::stri
     }
     if (!attr.empty()) out.append(attr);
     out.append('>');
-    return name;
 }
 
-void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
+template <class Sink>
+void append_close_tag(Sink& out, std::string_view name) {
     out.append("</");
-    append_element_name(out, dialect, key);
+    out.append(name);
     out.append('>');
 }
+
+// Room claimed once for a whole element of bounded size, and written
+// without a check per piece: most elements are a line of a few short pieces.
+class Room {
+public:
+    Room(Out& out, std::size_t bound) : out_(out), p_(out.claim(bound)) {}
+    Room(const Room&) = delete;
+    Room& operator=(const Room&) = delete;
+    ~Room() { out_.advance_to(p_); }
+
+    void append(char c) { *p_++ = c; }
+    void append(std::string_view text) {
+        if (text.size() <= Out::kSmallPiece) {
+            p_ = Out::put_small(p_, text.data(), text.size());
+            return;
+        }
+        std::memcpy(p_, text.data(), text.size());
+        p_ += text.size();
+    }
+    template <std::size_t N>
+    void append(const char (&literal)[N]) {
+        std::memcpy(p_, literal, N - 1);
+        p_ += N - 1;
+    }
+    void append_tabs(std::size_t count) { p_ = Out::put_tabs(p_, count); }
+    char* claim(std::size_t) { return p_; }
+    void advance(std::size_t count) { p_ += count; }
+
+    // What an element may take beyond its tabs, name, key and text: the
+    // markup around them, with room to spare.
+    static constexpr std::size_t kMarkup = 64;
+    // Bytes written at most per byte of a key (escaped, in up to two
+    // attribute values and an attribute name) and of a text (escaped as
+    // element text, or escaped twice in an attribute value).
+    static constexpr std::size_t kPerKeyByte = 16;
+    static constexpr std::size_t kPerTextByte = 8;
+    // Larger elements go piece by piece, so that no room is claimed far
+    // beyond what is written.
+    static constexpr std::size_t kLargest = 4096;
+
+    static std::size_t bound(std::size_t depth, std::string_view name, std::string_view key, std::size_t text) {
+        return Out::tabs_room(depth) + kMarkup + 2 * name.size() + kPerKeyByte * key.size() + kPerTextByte * text;
+    }
+
+private:
+    Out& out_;
+    char* p_;
+};
 
 // ---------------------------------------------------------------------------
 // The rendering. The root has no element of its own, an object with no name
@@ -507,9 +573,11 @@ public:
             default:  // null, and a Value that holds nothing
                 break;
         }
-        out_.append_tabs(place.depth);
-        append_open_tag(out_, dialect_, Code::Null, key, " /", {});
-        out_.append('\n');
+        const std::string_view name = element_name(dialect_, key, scratch_);
+        Room room(out_, Room::bound(place.depth, name, key, 0));
+        room.append_tabs(place.depth);
+        append_open_tag(room, dialect_, Code::Null, name, key, " /", {});
+        room.append('\n');
     }
 
     void open(const Object&, const detail::Place& place, Frame* parent, Frame& frame) {
@@ -517,8 +585,12 @@ public:
         frame.names_size = names_.size();
         frame.has_element = !key.empty();
         if (!frame.has_element) return;
-        frame.element = keep_name(open(Code::Object, key, {}, place.depth));
-        out_.append('\n');
+        const std::string_view name = element_name(dialect_, key, scratch_);
+        frame.element = keep_name(name);
+        Room room(out_, Room::bound(place.depth, name, key, 0));
+        room.append_tabs(place.depth);
+        append_open_tag(room, dialect_, Code::Object, name, key, {}, {});
+        room.append('\n');
     }
 
     void open(const Array&, const detail::Place& place, Frame* parent, Frame& frame) {
@@ -553,17 +625,16 @@ private:
         if (!parent) return {};
         const std::size_t depth = place.depth - 1;  // the array's
         if (!place.first) close_wrapper(*parent, depth);
-        out_.append_tabs(depth);
-        out_.append('<');
-        if (parent->has_wrapper) {
-            append_name(parent->wrapper);
-        } else {
-            const std::size_t start = out_.size();
-            append_wrapper_name(out_, parent->key);
-            parent->wrapper = keep_name(out_.since(start));
+        if (!parent->has_wrapper) {
+            parent->wrapper = keep_name(wrapper_name(parent->key, scratch_));
             parent->has_wrapper = true;
         }
-        out_.append(">\n");
+        const std::string_view name = kept(parent->wrapper);
+        Room room(out_, Room::bound(depth, name, {}, 0));
+        room.append_tabs(depth);
+        room.append('<');
+        room.append(name);
+        room.append(">\n");
         return {};
     }
 
@@ -573,50 +644,71 @@ private:
         close(array.wrapper);
     }
 
-    Out::Span open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
-        out_.append_tabs(depth);
-        return append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
+    // Keeps a container's element name until its end tag: the scratch it
+    // may lie in serves the values inside.
+    Name keep_name(std::string_view name) {
+        const Name kept_name{names_.size(), name.size()};
+        names_.append(name);
+        return kept_name;
     }
 
-    // A scalar's end tag repeats the name just written, still in the output.
-    void close(Out::Span element) {
-        out_.append("</");
-        out_.append_again(element);
-        out_.append(">\n");
-    }
-
-    // Keeps the name that `piece` of the output holds until its end tag.
-    Name keep_name(Out::Span piece) {
-        const Name name{names_.size(), piece.size};
-        names_.append(out_.view().substr(piece.offset, piece.size));
-        return name;
-    }
-
-    void append_name(Name name) { out_.append(std::string_view(names_).substr(name.offset, name.size)); }
+    std::string_view kept(Name name) const { return std::string_view(names_).substr(name.offset, name.size); }
 
     void close(Name element) {
-        out_.append("</");
-        append_name(element);
-        out_.append(">\n");
+        const std::string_view name = kept(element);
+        Room room(out_, Room::bound(0, name, {}, 0));
+        append_close_tag(room, name);
+        room.append('\n');
     }
 
+    // A scalar's element, `content` as it is written, on one line.
     void scalar(Code code, std::string_view key, std::string_view content, std::size_t depth) {
-        const Out::Span element = open(code, key, content, depth);
-        out_.append(content);
-        close(element);
+        const std::string_view name = element_name(dialect_, key, scratch_);
+        const std::size_t bound = Room::bound(depth, name, key, content.size());
+        if (bound <= Room::kLargest) {
+            Room room(out_, bound);
+            write_scalar(room, code, key, name, content, depth);
+        } else {
+            write_scalar(out_, code, key, name, content, depth);
+        }
     }
 
+    template <class Sink>
+    void write_scalar(Sink& out, Code code, std::string_view key, std::string_view name, std::string_view content,
+                      std::size_t depth) {
+        out.append_tabs(depth);
+        append_open_tag(out, dialect_, code, name, key, {}, dialect_.value_attribute ? content : std::string_view{});
+        out.append(content);
+        append_close_tag(out, name);
+        out.append('\n');
+    }
+
+    // A string element is named after its key, or NoTagName.
     void string(const String& s, std::string_view key, std::size_t depth) {
-        const std::string_view name = key.empty() ? kUnnamedString : key;
+        const std::string_view named = key.empty() ? kUnnamedString : key;
         if (dialect_.value_attribute) {
             text_.clear();
             append_text_escaped(text_, s);
-            scalar(Code::String, name, text_.view(), depth);
+            scalar(Code::String, named, text_.view(), depth);
             return;
         }
-        const Out::Span element = open(Code::String, name, {}, depth);
-        append_text_escaped(out_, s);
-        close(element);
+        const std::string_view name = element_name(dialect_, named, scratch_);
+        const std::size_t bound = Room::bound(depth, name, named, s.size());
+        if (bound <= Room::kLargest) {
+            Room room(out_, bound);
+            write_string(room, s, named, name, depth);
+        } else {
+            write_string(out_, s, named, name, depth);
+        }
+    }
+
+    template <class Sink>
+    void write_string(Sink& out, const String& s, std::string_view key, std::string_view name, std::size_t depth) {
+        out.append_tabs(depth);
+        append_open_tag(out, dialect_, Code::String, name, key, {}, {});
+        append_text_escaped(out, s);
+        append_close_tag(out, name);
+        out.append('\n');
     }
 
     Out& out_;
@@ -624,6 +716,7 @@ private:
     const detail::NumberForm numbers_;
     const Drain drain_;
     std::string names_;  // of the open containers' elements, innermost last
+    Out scratch_;  // a name made from a key, while it is written
     Out text_;  // scratch for escaped content that is written twice
 };
 
@@ -696,7 +789,8 @@ std::string open_tag(Format format, Code code, const std::string& name, const st
     const Dialect* dialect = dialect_of(format);
     if (!dialect) return {};
     Out out;
-    append_open_tag(out, *dialect, code, name, attr, text);
+    Out scratch;
+    append_open_tag(out, *dialect, code, element_name(*dialect, name, scratch), name, attr, text);
     return out.text();
 }
 
@@ -704,7 +798,8 @@ std::string close_tag(Format format, const std::string& name) {
     const Dialect* dialect = dialect_of(format);
     if (!dialect) return {};
     Out out;
-    append_close_tag(out, *dialect, name);
+    Out scratch;
+    append_close_tag(out, element_name(*dialect, name, scratch));
     return out.text();
 }
 
