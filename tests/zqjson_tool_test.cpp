@@ -226,6 +226,9 @@ TEST(ZqjsonTool, GetsTheValueAtAPointer) {
         {"get /a/b/3", 1, "", "zqjson: <stdin>: nothing at '/a/b/3'\n"},
         {"get /a/c", 1, "", "zqjson: <stdin>: nothing at '/a/c'\n"},
         {"get", 2, "", "zqjson: get needs a POINTER, such as /a/0\nTry 'zqjson --help'.\n"},
+        {"get .a.b", 2, "",
+         "zqjson: '.a.b' is not a JSON Pointer: it starts with '/', as in /a/0, or is '' for the whole document\n"
+         "Try 'zqjson --help'.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);

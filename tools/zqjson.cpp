@@ -587,6 +587,11 @@ int run_command(const Command& command, int argc, char** argv) {
     }
     if ((command.options & kRawOption) != 0 && !arguments.pointer)
         return usage_error("get needs a POINTER, such as /a/0");
+    // A JSON Pointer is empty or starts with '/'; "a/b" or ".a.b" is a
+    // mistake, not a path that leads nowhere.
+    if (arguments.pointer && *arguments.pointer != '\0' && *arguments.pointer != '/')
+        return usage_error("'" + std::string(arguments.pointer) +
+                           "' is not a JSON Pointer: it starts with '/', as in /a/0, or is '' for the whole document");
     if ((command.options & kDialectOption) != 0 && (given & kDialectOption) == 0)
         return usage_error(std::string(command.name) + " needs --dialect " + kDialectNames);
     if ((given & kRootOption) != 0 && arguments.fragment) return usage_error("--root and --fragment exclude each other");
