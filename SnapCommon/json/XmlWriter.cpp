@@ -260,10 +260,17 @@ bool may_stop_attribute(std::uint64_t word) {
            any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
 }
 
-// Whether a text of 8 to 16 bytes surely needs no rewriting as an attribute
-// value: two word tests that may overlap and never read past it.
+// Whether a text of at most 16 bytes surely needs no rewriting as an
+// attribute value: one word test, the text padded with letters, or two that
+// may overlap, never reading past it.
 bool is_plain_attribute(std::string_view text) {
-    return text.size() >= 8 && text.size() <= 16 && !may_stop_attribute(detail::bytes::load(text.data())) &&
+    constexpr std::uint64_t kLetters = 0x6161616161616161;
+    if (text.size() <= 8) {
+        std::uint64_t word = kLetters;
+        if (!text.empty()) std::memcpy(&word, text.data(), text.size());  // an empty view may have no storage
+        return !may_stop_attribute(word);
+    }
+    return text.size() <= 16 && !may_stop_attribute(detail::bytes::load(text.data())) &&
            !may_stop_attribute(detail::bytes::load(text.data() + text.size() - 8));
 }
 
