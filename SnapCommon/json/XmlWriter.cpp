@@ -172,21 +172,37 @@ bool is_text_stop(unsigned char c) {
     return c == '<' || c == '>' || c == '&' || (c < 0x20 && c != '\t' && c != '\n') || is_high(c);
 }
 
+// Whether some byte of `word` may need rewriting in element text.
+bool may_stop_text(std::uint64_t word) {
+    using namespace detail::bytes;
+    return any_equal(word, '<') | any_equal(word, '>') | any_equal(word, '&') | any_below(word, 0x20) |
+           ((word & kHighs) != 0);
+}
+
+// Whether a text of at most 16 bytes surely needs no rewriting by
+// `may_stop`: one word test, the text padded with letters, or two that may
+// overlap, never reading past it.
+template <bool (*may_stop)(std::uint64_t)>
+bool is_plain_short(std::string_view text) {
+    constexpr std::uint64_t kLetters = 0x6161616161616161;
+    if (text.size() <= 8) {
+        std::uint64_t word = kLetters;
+        if (!text.empty()) std::memcpy(&word, text.data(), text.size());  // an empty view may have no storage
+        return !may_stop(word);
+    }
+    return text.size() <= 16 && !may_stop(detail::bytes::load(text.data())) &&
+           !may_stop(detail::bytes::load(text.data() + text.size() - 8));
+}
+
 // The first byte from `p` on that element text rewrites, or `end`.
 const char* next_text_stop(const char* p, const char* end) {
-    return detail::bytes::find_first(
-        p, end,
-        [](std::uint64_t word) {
-            using namespace detail::bytes;
-            return any_equal(word, '<') | any_equal(word, '>') | any_equal(word, '&') | any_below(word, 0x20) |
-                   ((word & kHighs) != 0);
-        },
-        is_text_stop);
+    return detail::bytes::find_first(p, end, may_stop_text, is_text_stop);
 }
 
 // Runs that need nothing go in bulk.
 template <class Sink>
 void append_text_escaped(Sink& out, std::string_view text) {
+    if (is_plain_short<may_stop_text>(text)) return out.append(text);  // most short strings
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
@@ -260,20 +276,6 @@ bool may_stop_attribute(std::uint64_t word) {
            any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
 }
 
-// Whether a text of at most 16 bytes surely needs no rewriting as an
-// attribute value: one word test, the text padded with letters, or two that
-// may overlap, never reading past it.
-bool is_plain_attribute(std::string_view text) {
-    constexpr std::uint64_t kLetters = 0x6161616161616161;
-    if (text.size() <= 8) {
-        std::uint64_t word = kLetters;
-        if (!text.empty()) std::memcpy(&word, text.data(), text.size());  // an empty view may have no storage
-        return !may_stop_attribute(word);
-    }
-    return text.size() <= 16 && !may_stop_attribute(detail::bytes::load(text.data())) &&
-           !may_stop_attribute(detail::bytes::load(text.data() + text.size() - 8));
-}
-
 // The next byte that an attribute value rewrites, or `end`. The word test
 // looks for every byte either kind of value rewrites; the byte test is exact.
 template <bool (*is_special)(char)>
@@ -288,7 +290,7 @@ const char* next_attribute_stop(const char* p, const char* end) {
 // Runs that need neither escaping go in bulk.
 template <bool (*is_special)(char), class Sink>
 void append_attribute_value(Sink& out, std::string_view text) {
-    if (is_plain_attribute(text)) return out.append(text);  // most keys and short values
+    if (is_plain_short<may_stop_attribute>(text)) return out.append(text);  // most keys and short values
     const char* run = text.data();
     const char* const end = run + text.size();
     for (const char* p = next_attribute_stop<is_special>(run, end); p != end;) {
