@@ -59,12 +59,9 @@ std::string compact(const Object& document) {
 // Every entry point that reads a table, through the public interface alone.
 using Render = std::string (*)();
 const Render kFirstCalls[] = {
-    [] { return escape_string(kEveryByte, true); },
-    [] { return xml(String(kDocument), JSONx); },
-    [] { return xml(String(kDocument), JXML); },
-    [] { return xml(String(kDocument), JXMLex); },
-    [] { return xml(String(kDocument), TaggedXML); },
-    [] { return parsed_document().json(); },
+    [] { return escape_string(kEveryByte, true); },   [] { return xml(String(kDocument), JSONx); },
+    [] { return xml(String(kDocument), JXML); },      [] { return xml(String(kDocument), JXMLex); },
+    [] { return xml(String(kDocument), TaggedXML); }, [] { return parsed_document().json(); },
 };
 constexpr std::size_t kFirstCallCount = std::size(kFirstCalls);
 

@@ -39,8 +39,7 @@ struct Reading {
 // Every way to read `text` into a Target: from the text and, through an input
 // string stream over it, with the member, the static and the free function.
 template <class Target>
-std::vector<Reading> readings(const std::string& text, bool (*parse_free)(std::istream&, Target&),
-                              Target& from_text) {
+std::vector<Reading> readings(const std::string& text, bool (*parse_free)(std::istream&, Target&), Target& from_text) {
     std::vector<Reading> all;
     const bool ok = from_text.parse(text);
     all.push_back({"parse(text)", ok, describe(from_text)});

@@ -285,11 +285,11 @@ std::string large_document(std::size_t bytes, std::size_t& items) {
     std::string text = "[";
     char item[256];
     for (items = 0; text.size() < bytes; ++items) {
-        const int size = std::snprintf(
-            item, sizeof item,
-            "%s{\"id\": %zu, \"in_stock\": %s, \"name\": \"item %zu\", \"note\": \"a longer text, as a "
-            "description of item %zu would be\", \"price\": %zu.25}",
-            items == 0 ? "" : ", ", items, items % 2 == 0 ? "true" : "false", items, items, items % 997);
+        const int size =
+            std::snprintf(item, sizeof item,
+                          "%s{\"id\": %zu, \"in_stock\": %s, \"name\": \"item %zu\", \"note\": \"a longer text, as a "
+                          "description of item %zu would be\", \"price\": %zu.25}",
+                          items == 0 ? "" : ", ", items, items % 2 == 0 ? "true" : "false", items, items, items % 997);
         text.append(item, static_cast<std::size_t>(size));
     }
     return text + "]";

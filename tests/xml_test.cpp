@@ -47,14 +47,18 @@ void expect_dialects(const Object& o, const PerDialect& expected) {
 
 TEST(XmlEscape, NamesKeepOnlyAsciiLettersAndDigits) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""}, {"a-b.c", "a_b_c"}, {"_x", "_x"}, {"9lives", "9lives"}, {"\xc3\xa9", "__"}, {"Az09 <&\"\t", "Az09_____"},
+        {"", ""},           {"a-b.c", "a_b_c"},           {"_x", "_x"}, {"9lives", "9lives"},
+        {"\xc3\xa9", "__"}, {"Az09 <&\"\t", "Az09_____"},
     };
     for (const auto& [name, expected] : cases) EXPECT_EQ(zqjson_xml::escape_attrib(name), expected) << name;
 }
 
 TEST(XmlEscape, TextEscapesOnlyMarkup) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a<b>&c", "a&lt;b&gt;&amp;c"}, {"say \"hi\" 'x'", "say \"hi\" 'x'"}, {"\t\xff\x01\r", "\t\xEF\xBF\xBD\\u0001&#13;"}, {"", ""},
+        {"a<b>&c", "a&lt;b&gt;&amp;c"},
+        {"say \"hi\" 'x'", "say \"hi\" 'x'"},
+        {"\t\xff\x01\r", "\t\xEF\xBF\xBD\\u0001&#13;"},
+        {"", ""},
         {"&&", "&amp;&amp;"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(zqjson_xml::escape_tag(text), expected) << text;
@@ -100,12 +104,40 @@ TEST(XmlTags, StartAndEndTags) {
 
 TEST(XmlTags, XmlNames) {
     const std::pair<std::string, bool> cases[] = {
-        {"a", true}, {"_1", true}, {"a-b.c9", true}, {"x.y", true}, {"\xc3\xa9t\xc3\xa9", true},
-        {"\xe5\x90\x8d\xe5\x89\x8d", true}, {"a\xc2\xb7", true}, {"a\xcc\x80", true}, {"a\xe2\x80\xbf", true},
-        {"\xf0\x90\x80\x80", true}, {"", false}, {"1a", false}, {"-a", false}, {".a", false}, {"a:b", false},
-        {":a", false}, {"a b", false}, {"\xc3\x97", false}, {"a\xc3\x97", false}, {"\xc2\xb7" "a", false},
-        {"\xcc\x80" "a", false}, {"\xe2\x80\xbf" "a", false}, {"a\xc3", false}, {"\xc0\x81", false},
-        {"\xed\xa0\x80", false}, {"\xef\xbf\xbe", false}, {"\xf3\xb0\x80\x80", false}, {"\xf4\x90\x80\x80", false},
+        {"a", true},
+        {"_1", true},
+        {"a-b.c9", true},
+        {"x.y", true},
+        {"\xc3\xa9t\xc3\xa9", true},
+        {"\xe5\x90\x8d\xe5\x89\x8d", true},
+        {"a\xc2\xb7", true},
+        {"a\xcc\x80", true},
+        {"a\xe2\x80\xbf", true},
+        {"\xf0\x90\x80\x80", true},
+        {"", false},
+        {"1a", false},
+        {"-a", false},
+        {".a", false},
+        {"a:b", false},
+        {":a", false},
+        {"a b", false},
+        {"\xc3\x97", false},
+        {"a\xc3\x97", false},
+        {"\xc2\xb7"
+         "a",
+         false},
+        {"\xcc\x80"
+         "a",
+         false},
+        {"\xe2\x80\xbf"
+         "a",
+         false},
+        {"a\xc3", false},
+        {"\xc0\x81", false},
+        {"\xed\xa0\x80", false},
+        {"\xef\xbf\xbe", false},
+        {"\xf3\xb0\x80\x80", false},
+        {"\xf4\x90\x80\x80", false},
         {"a\x80", false},
     };
     for (const auto& [name, valid] : cases) EXPECT_EQ(zqjson_xml::is_xml_name(name), valid) << name;
@@ -113,15 +145,17 @@ TEST(XmlTags, XmlNames) {
 
 TEST(XmlDocument, ObjectWithNestedObjectAndNull) {
     const Object o = object({{"b", true}, {"o", object({{"s", "x<y"}})}, {"z", Null()}});
-    expect_dialects(o, {
-        lines({"\t<b>true</b>", "\t<o>", "\t\t<s>x&lt;y</s>", "\t</o>", "\t<z />"}),
-        lines({"\t<j son=\"b:b\">true</j>", "\t<j son=\"o:o\">", "\t\t<j son=\"s:s\">x&lt;y</j>", "\t</j>",
-               "\t<j son=\"0:z\" />"}),
-        lines({"\t<j son=\"b:b\" b=\"true\">true</j>", "\t<j son=\"o:o\" o=\"\">",
-               "\t\t<j son=\"s:s\" s=\"x&lt;y\">x&lt;y</j>", "\t</j>", "\t<j son=\"0:z\" z=\"\" />"}),
-        lines({"\t<b type=\"json:boolean\" name=\"b\">true</b>", "\t<o type=\"json:object\" name=\"o\">",
-               "\t\t<s type=\"json:string\" name=\"s\">x&lt;y</s>", "\t</o>", "\t<z type=\"json:null\" name=\"z\" />"}),
-    });
+    expect_dialects(
+        o, {
+               lines({"\t<b>true</b>", "\t<o>", "\t\t<s>x&lt;y</s>", "\t</o>", "\t<z />"}),
+               lines({"\t<j son=\"b:b\">true</j>", "\t<j son=\"o:o\">", "\t\t<j son=\"s:s\">x&lt;y</j>", "\t</j>",
+                      "\t<j son=\"0:z\" />"}),
+               lines({"\t<j son=\"b:b\" b=\"true\">true</j>", "\t<j son=\"o:o\" o=\"\">",
+                      "\t\t<j son=\"s:s\" s=\"x&lt;y\">x&lt;y</j>", "\t</j>", "\t<j son=\"0:z\" z=\"\" />"}),
+               lines({"\t<b type=\"json:boolean\" name=\"b\">true</b>", "\t<o type=\"json:object\" name=\"o\">",
+                      "\t\t<s type=\"json:string\" name=\"s\">x&lt;y</s>", "\t</o>",
+                      "\t<z type=\"json:null\" name=\"z\" />"}),
+           });
 }
 
 TEST(XmlDocument, EachArrayElementInItsOwnWrapper) {
@@ -153,17 +187,19 @@ TEST(XmlDocument, UnnamedArraysAreJsonArray) {
                   kHeader + lines({"<JsonArray>", "\t" + one[d], "", "</JsonArray>", "<JsonArray>", "\t<JsonArray>",
                                    "\t\t" + item[d], "", "\t</JsonArray>", "", "</JsonArray>"}));
         EXPECT_EQ(object({{"", array({true})}}).xml(kDialects[d], "", ""),
-                  kHeader + lines({"\t<JsonArray>", "\t\t" + std::string(d == 0   ? "<JsonItem>true</JsonItem>"
-                                                                         : d == 3 ? "<JsonItem type=\"json:boolean\">true</JsonItem>"
-                                                                                  : "<j son=\"b\">true</j>"),
+                  kHeader + lines({"\t<JsonArray>",
+                                   "\t\t" + std::string(d == 0   ? "<JsonItem>true</JsonItem>"
+                                                        : d == 3 ? "<JsonItem type=\"json:boolean\">true</JsonItem>"
+                                                                 : "<j son=\"b\">true</j>"),
                                    "", "\t</JsonArray>"}));
     }
 }
 
 TEST(XmlDocument, WrapperNamesAreKeysWhenXmlAllowsThem) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a-b", "a-b"}, {"x.y", "x.y"}, {"\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"}, {"_", "_"},
-        {"my key", "my_key"}, {"1a", "_1a"}, {"a:b", "a_b"}, {"<&\"", "___"}, {"-", "_"},
+        {"a-b", "a-b"}, {"x.y", "x.y"},       {"\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"},
+        {"_", "_"},     {"my key", "my_key"}, {"1a", "_1a"},
+        {"a:b", "a_b"}, {"<&\"", "___"},      {"-", "_"},
     };
     for (const auto& [key, wrapper] : cases)
         EXPECT_EQ(object({{key, array({Null()})}}).xml(JXML, "", ""),
@@ -173,9 +209,8 @@ TEST(XmlDocument, WrapperNamesAreKeysWhenXmlAllowsThem) {
 
 TEST(XmlDocument, ObjectsInArraysContributeTheirMembers) {
     const Object o = object({{"a", array({object({{"k", Number(1)}}), Object(), Array()})}, {"e", Object()}});
-    EXPECT_EQ(o.xml(JXML, "", ""),
-              kHeader + lines({"\t<a>", "\t\t\t<j son=\"n:k\">1</j>", "", "\t</a>", "\t<a>", "", "\t</a>", "\t<a>", "",
-                               "\t</a>", "\t<j son=\"o:e\">", "\t</j>"}));
+    EXPECT_EQ(o.xml(JXML, "", ""), kHeader + lines({"\t<a>", "\t\t\t<j son=\"n:k\">1</j>", "", "\t</a>", "\t<a>", "",
+                                                    "\t</a>", "\t<a>", "", "\t</a>", "\t<j son=\"o:e\">", "\t</j>"}));
 }
 
 TEST(XmlDocument, EdgeCases) {
@@ -202,8 +237,13 @@ TEST(XmlDocument, EdgeCases) {
         {"released", object({{"a", released_array}, {"o", released_object}, {"s", released_string}}), JSONx,
          "\t<o>\n\t</o>\n\t<s></s>\n"},
         {"numbers",
-         object({{"a", Number(0.1)}, {"b", Number(1e16)}, {"c", Number(2)}, {"d", Number(2) / 3}, {"e", Number(-0.0)},
-                 {"f", Number(1e-5)}, {"g", Number(1e6)}}),
+         object({{"a", Number(0.1)},
+                 {"b", Number(1e16)},
+                 {"c", Number(2)},
+                 {"d", Number(2) / 3},
+                 {"e", Number(-0.0)},
+                 {"f", Number(1e-5)},
+                 {"g", Number(1e6)}}),
          JSONx,
          "\t<a>0.1</a>\n\t<b>1e+16</b>\n\t<c>2</c>\n\t<d>0.6666666666666666</d>\n\t<e>-0</e>\n\t<f>1e-05</f>\n"
          "\t<g>1000000</g>\n"},

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <iterator>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
@@ -157,8 +157,7 @@ std::string call_isolated(const EntryPoint& ep, void* fn, bool with_canaries) {
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     if (WIFSIGNALED(wstatus)) {
-        if (WTERMSIG(wstatus) == SIGALRM)
-            return "did not return within " + std::to_string(kCallTimeoutSeconds) + " s";
+        if (WTERMSIG(wstatus) == SIGALRM) return "did not return within " + std::to_string(kCallTimeoutSeconds) + " s";
         return std::string("crashed (") + strsignal(WTERMSIG(wstatus)) + ")";
     }
     if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0 && verdict.empty())

@@ -1,7 +1,5 @@
 // The node store, and the allocation functions of Value, Array and Object
 // that draw on it.
-#include "NodePool.h"
-
 #include <linux/futex.h>
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -14,6 +12,7 @@
 #include <type_traits>
 
 #include "../ZQJson.h"
+#include "NodePool.h"
 
 namespace zqjson {
 namespace detail {
