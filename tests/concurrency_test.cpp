@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
+#include "TestSupport.h"
 
 using namespace zqjson;
+using zqtest::compact;
 
 namespace {
 
@@ -48,12 +50,6 @@ Object parsed_document() {
     Object document;
     EXPECT_TRUE(document.parse(kDocument));
     return document;
-}
-
-std::string compact(const Object& document) {
-    std::ostringstream out;
-    out << document;
-    return out.str();
 }
 
 // Every entry point that reads a table, through the public interface alone.

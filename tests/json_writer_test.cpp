@@ -14,8 +14,10 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Text.h"
+#include "TestSupport.h"
 
 using namespace zqjson;
+using zqtest::compact;
 
 namespace {
 
@@ -36,12 +38,6 @@ Value obj(std::initializer_list<std::pair<String, Value>> members) {
 Value released(Value v) {
     v.reset();
     return v;
-}
-
-std::string compact(const Value& v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
 }
 
 std::string indented(const Value& v) { return v.is<Object>() ? v.get<Object>().json() : v.get<Array>().json(); }

@@ -14,6 +14,7 @@
 
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/ModelAccess.h"
+#include "TestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZQ_ADDRESS_SANITIZER 1
@@ -39,6 +40,7 @@ extern "C" void __sanitizer_purge_allocator();
 namespace {
 
 using namespace zqjson;
+using zqtest::compact;
 
 #ifdef ZQ_ADDRESS_SANITIZER
 constexpr bool kAddressSanitizer = true;
@@ -69,12 +71,6 @@ std::string nested_mixed(std::size_t depth) {
         close += level % 2 == 0 ? '}' : ']';
     }
     return open + "\"x\"" + std::string(close.rbegin(), close.rend());
-}
-
-std::string compact(const Value& value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
 }
 
 // ---------------------------------------------------------------------------
