@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
