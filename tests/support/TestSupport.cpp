@@ -17,6 +17,7 @@ std::string streamed(const Document& document) {
 
 std::string compact(const zqjson::Value& value) { return streamed(value); }
 std::string compact(const zqjson::Object& object) { return streamed(object); }
+std::string compact(const zqjson::Array& array) { return streamed(array); }
 
 std::string xml_header() { return std::string(zqjson::zqjson_xml::default_header()); }
 
