@@ -244,6 +244,21 @@ const Row kRows[] = {
          t.array.import(in.array);
          return std::string();
      }},
+    {"Array::import element",
+     [](Targets& t, const Inputs& in) {
+         t.array << in.value;
+         return std::string();
+     }},
+    {"Object::import member",
+     [](Targets& t, const Inputs& in) {
+         t.object.import("added", in.value);
+         return std::string();
+     }},
+    {"Object streamed member",
+     [](Targets& t, const Inputs& in) {
+         t.object << Value("added") << in.object;
+         return std::string();
+     }},
     {"read text lenient", [](Targets& t, const Inputs& in) { return read_text(t, in.object_text, Syntax::Lenient); }},
     {"read text strict", [](Targets& t, const Inputs& in) { return read_text(t, in.array_text, Syntax::Strict); }},
     {"read stream lenient",
@@ -341,8 +356,9 @@ TEST(AllocationFailure, EveryEntryPointUnderEveryRefusedSlab) {
     for (const Row& row : kRows) {
         slab_requests += refuse_each_request(row, in, Path::Slabs) - 1;
         if (testing::Test::HasFailure()) return;
+        // The first row reads the document, which takes slabs wherever there are any.
+        if (slab_requests == 0) GTEST_SKIP() << "document nodes are heap blocks in this build (ZQ_NODE_POOL=OFF)";
     }
-    if (slab_requests == 0) GTEST_SKIP() << "document nodes are heap blocks in this build (ZQ_NODE_POOL=OFF)";
 }
 
 }  // namespace
