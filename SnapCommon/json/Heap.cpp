@@ -1,7 +1,7 @@
 // Nothing else may live in this file: see Heap.h.
-#include "Heap.h"
-
 #include <cstdlib>
+
+#include "Heap.h"
 
 namespace zqjson::detail::heap {
 
