@@ -150,6 +150,12 @@ std::string read_stream(Targets& t, const std::string& text, Syntax syntax) {
     return answer(read(in, t.value, &error, syntax)) + error.reason;
 }
 
+template <class Target>
+std::string parsed_from_stream(Target& target, const std::string& text) {
+    std::istringstream in(text);
+    return answer(target.parse(in));
+}
+
 template <Format kFormat>
 std::string xml_of_stream(const std::string& text) {
     std::istringstream in(text);
@@ -172,25 +178,13 @@ void array_released(Targets& t) { t.array.reset(); }
 // into a staged document, and so does `read` from either.
 const Row kRows[] = {
     {"Value::parse text", [](Targets& t, const Inputs& in) { return answer(t.value.parse(in.object_text)); }},
-    {"Value::parse stream",
-     [](Targets& t, const Inputs& in) {
-         std::istringstream s(in.object_text);
-         return answer(t.value.parse(s));
-     },
+    {"Value::parse stream", [](Targets& t, const Inputs& in) { return parsed_from_stream(t.value, in.object_text); },
      value_released},
     {"Object::parse text", [](Targets& t, const Inputs& in) { return answer(t.object.parse(in.object_text)); }},
-    {"Object::parse stream",
-     [](Targets& t, const Inputs& in) {
-         std::istringstream s(in.object_text);
-         return answer(t.object.parse(s));
-     },
+    {"Object::parse stream", [](Targets& t, const Inputs& in) { return parsed_from_stream(t.object, in.object_text); },
      object_released},
     {"Array::parse text", [](Targets& t, const Inputs& in) { return answer(t.array.parse(in.array_text)); }},
-    {"Array::parse stream",
-     [](Targets& t, const Inputs& in) {
-         std::istringstream s(in.array_text);
-         return answer(t.array.parse(s));
-     },
+    {"Array::parse stream", [](Targets& t, const Inputs& in) { return parsed_from_stream(t.array, in.array_text); },
      array_released},
     {"validate text", [](Targets&, const Inputs& in) { return answer(validate(in.array_text)); }},
     {"validate stream",
