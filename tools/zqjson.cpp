@@ -256,7 +256,7 @@ int get_command(const Arguments& arguments) {
             return kSuccess;
         }
         const Value* found = document.opened == detail::Opened::Object ? lookup(document.object, arguments.pointer)
-                                                                       : lookup(document.array, arguments.pointer);
+                                                                        : lookup(document.array, arguments.pointer);
         if (!found) {
             report(input.name, std::string("nothing at '") + arguments.pointer + "'");
             return kNotAccepted;

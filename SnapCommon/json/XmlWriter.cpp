@@ -6,8 +6,8 @@
 // wrappers are "JsonArray", and keys and texts inside attribute values have
 // their "&", "<" and '"' made safe.
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -228,7 +228,9 @@ std::string_view attribute_form(char c) {
 }
 
 // The bytes that the JSON escaping rewrites.
-bool is_json_escaped(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/'; }
+bool is_json_escaped(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
+}
 
 // The next byte that an attribute value rewrites, or `end`. The word test
 // looks for every byte either kind of value rewrites; the byte test is exact.
@@ -275,9 +277,9 @@ struct Range {
 };
 
 constexpr Range kNameStartChars[] = {
-    {'A', 'Z'},       {'_', '_'},       {'a', 'z'},       {0xC0, 0xD6},     {0xD8, 0xF6},
-    {0xF8, 0x2FF},    {0x370, 0x37D},   {0x37F, 0x1FFF},  {0x200C, 0x200D}, {0x2070, 0x218F},
-    {0x2C00, 0x2FEF}, {0x3001, 0xD7FF}, {0xF900, 0xFDCF}, {0xFDF0, 0xFFFD}, {0x10000, 0xEFFFF},
+    {'A', 'Z'},         {'_', '_'},         {'a', 'z'},         {0xC0, 0xD6},       {0xD8, 0xF6},
+    {0xF8, 0x2FF},      {0x370, 0x37D},     {0x37F, 0x1FFF},    {0x200C, 0x200D},   {0x2070, 0x218F},
+    {0x2C00, 0x2FEF},   {0x3001, 0xD7FF},   {0xF900, 0xFDCF},   {0xFDF0, 0xFFFD},   {0x10000, 0xEFFFF},
 };
 
 constexpr Range kMoreNameChars[] = {
@@ -587,7 +589,7 @@ private:
     const Dialect& dialect_;
     std::vector<Container> frames_;
     std::size_t open_ = 0;  // frames in use
-    Out text_;              // scratch for escaped content that is written twice
+    Out text_;  // scratch for escaped content that is written twice
 };
 
 void require_xml_format(Format format) {
