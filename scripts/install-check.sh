@@ -33,3 +33,6 @@ pkg_config_version=$(pkg-config --modversion zqjson)
 tool_version=$("$prefix/bin/zqjson" --version)
 echo "CMake package $package_version, pkg-config $pkg_config_version, tool: $tool_version"
 [[ -n $package_version && $package_version == "$pkg_config_version" && $tool_version == "zqjson $package_version" ]]
+
+echo "== the tool's manual page"
+grep -q "^.TH ZQJSON 1 .* \"zqjson $package_version\"" "$prefix/share/man/man1/zqjson.1"

@@ -43,7 +43,9 @@ install_packages() {
 
 # The native toolchain every build needs.
 BUILD_PACKAGES=(cmake:cmake g++:g++ make:make)
-# libxml2 checks that every XML dialect is well-formed.
-TEST_PACKAGES=(libgtest-dev:/usr/include/gtest/gtest.h libxml2-dev:/usr/include/libxml2/libxml/parser.h)
+# libxml2 checks that every XML dialect is well-formed, in process and, with
+# xmllint, as the tool writes it.
+TEST_PACKAGES=(libgtest-dev:/usr/include/gtest/gtest.h libxml2-dev:/usr/include/libxml2/libxml/parser.h
+    libxml2-utils:xmllint)
 
 jobs() { nproc 2>/dev/null || echo 2; }

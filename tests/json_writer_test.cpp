@@ -460,11 +460,11 @@ TEST(IndentedJson, WrittenToAStreamAsJsonReturnsIt) {
         std::ostringstream out;
         std::string expected;
         if (padding % 2) {
-            detail::write_json(out, list);
+            detail::write_json(out, list, detail::NumberForm::Rounded);
             expected = list.json();
         } else {
             const Object document("list", Value(list));
-            detail::write_json(out, document);
+            detail::write_json(out, document, detail::NumberForm::Rounded);
             expected = document.json();
         }
         ASSERT_EQ(out.str(), expected) << "padding " << padding;

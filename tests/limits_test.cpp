@@ -333,6 +333,40 @@ TEST(Limits, MillionLevelsCopyWriteAndGoOnAnOrdinaryStack) {
     EXPECT_EQ(written, 2 * (kLevels + 1));
 }
 
+// Indented JSON and XML grow with the square of the depth by their format
+// (a line's indentation is its depth); at 10,000 levels they still render,
+// text exactly as the format says, on an ordinary stack.
+TEST(Limits, TenThousandLevelsRenderIndentedAndAsXml) {
+    constexpr std::size_t kLevels = 10000;
+    std::string expected_json, expected_xml;
+    for (std::size_t depth = 0; depth < kLevels; ++depth) expected_json += std::string(depth, '\t') + "[\n";
+    expected_json += std::string(kLevels - 1, '\t') + "]";
+    for (std::size_t depth = kLevels - 1; depth-- > 0;) expected_json += " \n" + std::string(depth, '\t') + "]";
+    expected_json += " \n";
+    // Each array element sits in a wrapper of its own; the innermost array,
+    // empty, writes nothing.
+    for (std::size_t depth = 0; depth + 1 < kLevels; ++depth) expected_xml += std::string(depth, '\t') + "<JsonArray>\n";
+    for (std::size_t depth = kLevels - 1; depth-- > 0;) expected_xml += "\n" + std::string(depth, '\t') + "</JsonArray>\n";
+
+    bool json_as_expected = false, xml_as_expected = false;
+    auto render = [&] {
+        auto root = std::make_unique<Array>();
+        for (std::size_t i = 1; i < kLevels; ++i) {
+            auto outer = std::make_unique<Array>();
+            auto slot = std::make_unique<Value>();
+            zqjson::detail::ModelAccess::adopt(*slot, root.release());
+            zqjson::detail::ModelAccess::elements(*outer).push_back(slot.release());
+            root = std::move(outer);
+        }
+        json_as_expected = root->json() == expected_json;
+        const std::string xml = root->xml(JSONx, "", "");
+        xml_as_expected = xml.substr(xml.find('\n') + 1) == expected_xml;
+    };
+    run_on_stack(8 << 20, render);
+    EXPECT_TRUE(json_as_expected);
+    EXPECT_TRUE(xml_as_expected);
+}
+
 TEST(Limits, LargeDocumentUsesMemoryInProportion) {
     if (kThreadSanitizer) GTEST_SKIP() << "ThreadSanitizer's shadow memory is not the document's";
     // A small round first: what is set up once (the allocator's arenas, and

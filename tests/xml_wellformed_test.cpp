@@ -144,8 +144,26 @@ TEST(XmlWellFormed, CharactersXmlCannotCarry) {
             }
         }
     }
-    const std::string rendered = Object("a", Value("x\x01y\xef\xbf\xbe")).xml(TaggedXML, "", "");
-    EXPECT_NE(rendered.find("x\\u0001y\\ufffe"), std::string::npos) << rendered;
+    // What each becomes, in runs of other text, in element text and in an
+    // attribute value.
+    const struct {
+        const char* text;
+        const char* written;
+    } kRewritten[] = {
+        {"x\x01y\xef\xbf\xbe", "x\\u0001y\\ufffe"},
+        {"\xc3\xa9\xff\xe6\x97\xa5", "\xc3\xa9\xef\xbf\xbd\xe6\x97\xa5"},
+        {"\xe6\x97\xa5\xe6\x9c\xac\xef\xbf\xbf\xe8\xaa\x9e", "\xe6\x97\xa5\xe6\x9c\xac\\uffff\xe8\xaa\x9e"},
+        {"a\xe2\x82", "a\xef\xbf\xbd\xef\xbf\xbd"},
+    };
+    for (const auto& r : kRewritten) {
+        const std::string element = Object("a", Value(r.text)).xml(TaggedXML, "", "");
+        EXPECT_NE(element.find(std::string(">") + r.written + "</a>"), std::string::npos) << element;
+        // The value attribute carries the element's text JSON-escaped.
+        std::string in_attribute;
+        for (const char c : std::string(r.written)) in_attribute += c == '\\' ? "\\\\" : std::string(1, c);
+        const std::string attribute = Object("a", Value(r.text)).xml(JXMLex, "", "");
+        EXPECT_NE(attribute.find(" a=\"" + in_attribute + "\""), std::string::npos) << attribute;
+    }
 }
 
 TEST(XmlWellFormed, TheCheckerRejectsWhatTheRendererMustAvoid) {

@@ -57,12 +57,15 @@ public:
         std::memcpy(to, kTabs, kShortIndent);
         return to + count;
     }
-    // Names, tags and most values are a few bytes long: copied with two
-    // fixed-size moves that may overlap, never reading past the piece,
+    // Names, keys, tags and most values are a few bytes long: copied with
+    // two fixed-size moves that may overlap, never reading past the piece,
     // rather than with a call.
-    static constexpr std::size_t kSmallPiece = 16;
+    static constexpr std::size_t kSmallPiece = 32;
     static char* put_small(char* to, const char* from, std::size_t size) {
-        if (size >= 8) {
+        if (size >= 16) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + size - 16, from + size - 16, 16);
+        } else if (size >= 8) {
             std::memcpy(to, from, 8);
             std::memcpy(to + size - 8, from + size - 8, 8);
         } else if (size >= 4) {

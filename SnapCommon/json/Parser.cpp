@@ -900,6 +900,7 @@ template class Grammar<TextCursor, DocumentBuilder, Syntax::Strict>;
 template class Grammar<StreamCursor, DocumentBuilder, Syntax::Strict>;
 template class Grammar<TextCursor, NullBuilder>;
 template class Grammar<StreamCursor, NullBuilder>;
+template class Grammar<TextCursor, NullBuilder, Syntax::Strict>;
 
 // ---------------------------------------------------------------------------
 // Readers into the model
@@ -1023,6 +1024,14 @@ bool check_document(std::string_view text, ReadError* error) {
 
 namespace {
 
+// Where and why a strict read failed: the first fault, or where the source
+// gave out.
+template <class In, class Build>
+void report_strict(In& in, const Grammar<In, Build, Syntax::Strict>& grammar, ReadError* error) {
+    const Stop stop = grammar.stop().reason ? grammar.stop() : Stop{in.offset(), nullptr};
+    report(in, stop, stop.offset, error);
+}
+
 // Lenient: exactly the value reader, stopping where it stops.
 template <class In>
 bool read_leniently(In& in, Value& staged, ReadError* error) {
@@ -1043,8 +1052,7 @@ bool read_strictly(In& in, Value& staged, ReadError* error) {
         return true;
     }
     in.fail_quietly();
-    const Stop stop = grammar.stop().reason ? grammar.stop() : Stop{in.offset(), nullptr};
-    report(in, stop, stop.offset, error);
+    report_strict(in, grammar, error);
     return false;
 }
 
@@ -1054,6 +1062,15 @@ bool read_on(In& in, Value& staged, ReadError* error, Syntax syntax) {
 }
 
 }  // namespace
+
+bool check_strictly(std::string_view text, ReadError* error) {
+    TextCursor in(text, std::ios_base::goodbit);
+    NullBuilder build;
+    Grammar<TextCursor, NullBuilder, Syntax::Strict> grammar(in, build);
+    if (grammar.whole_text()) return true;
+    report_strict(in, grammar, error);
+    return false;
+}
 
 }  // namespace detail
 
@@ -1159,8 +1176,5 @@ bool parse_bool(std::istream& in, bool& value) {
 bool parse_null(std::istream& in) {
     return read_token(in, [&](auto& reader) { return reader.null(); });
 }
-
-bool validate(std::istream& in) { return detail::check_document(in); }
-bool validate(const String& text) { return detail::check_document(std::string_view(text)); }
 
 }  // namespace zqjson

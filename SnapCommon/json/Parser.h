@@ -26,6 +26,9 @@ Opened open_document(std::string_view text, Object& object, Array& array, ReadEr
 // The same opening, building nothing: whether it accepts the input.
 bool check_document(std::istream& in);
 bool check_document(std::string_view text, ReadError* error = nullptr);
+// Whether the whole text is standard JSON (any value at the top), building
+// nothing.
+bool check_strictly(std::string_view text, ReadError* error = nullptr);
 
 // Why reading stopped, where a reader noted it: an offset and one of the
 // reasons `ReadError` carries.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,9 @@
 #include "ByteScan.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
-#include "Parser.h"
 #include "Text.h"
 #include "Utf8.h"
+#include "Walk.h"
 #include "Xml.h"
 
 namespace zqjson {
@@ -135,23 +136,32 @@ void append_name_escaped(Out& out, std::string_view name) {
 // where each kind of text is scanned.
 bool is_high(unsigned char c) { return c >= 0x80; }
 
-// The character at `p`, a byte from 0x80 on, as XML can carry it; returns
-// where the next one starts.
-const char* append_high(Out& out, const char* p, const char* end) {
-    const std::size_t length = detail::utf8_length(p, end);
-    if (length == 0) {
+// Whether the character of `length` bytes at `p` is U+FFFE or U+FFFF.
+bool is_noncharacter(const char* p, std::size_t length) {
+    return length == 3 && p[0] == '\xEF' && p[1] == '\xBF' && (p[2] == '\xBE' || p[2] == '\xBF');
+}
+
+// Past the characters from `p` on, each beginning with a byte from 0x80 on,
+// that XML carries as they are: text in other scripts stays in the run
+// around it rather than going character by character.
+const char* skip_carried(const char* p, const char* end) {
+    while (p != end && is_high(static_cast<unsigned char>(*p))) {
+        const std::size_t length = detail::utf8_length(p, end);
+        if (length == 0 || is_noncharacter(p, length)) break;
+        p += length;
+    }
+    return p;
+}
+
+// What XML carries for the character at `p`, which begins with a byte from
+// 0x80 on and is not carried as it is; returns where the next one starts.
+const char* append_uncarried(Out& out, const char* p, const char* end) {
+    if (detail::utf8_length(p, end) == 0) {
         out.append(std::string_view("\xEF\xBF\xBD"));  // U+FFFD
         return p + 1;
     }
-    const std::string_view character(p, length);
-    if (character == "\xEF\xBF\xBE") {
-        out.append(std::string_view("\\ufffe"));
-    } else if (character == "\xEF\xBF\xBF") {
-        out.append(std::string_view("\\uffff"));
-    } else {
-        out.append(character);
-    }
-    return p + length;
+    out.append(p[2] == '\xBE' ? std::string_view("\\ufffe") : std::string_view("\\uffff"));
+    return p + 3;
 }
 
 // Element text: markup as entities, CR as a reference so that it does not
@@ -177,21 +187,27 @@ void append_text_escaped(Out& out, std::string_view text) {
     const auto& table = text_table();
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_text_stop(run, end); p != end; p = next_text_stop(run, end)) {
-        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+    for (const char* p = next_text_stop(run, end); p != end;) {
         const auto c = static_cast<unsigned char>(*p);
-        if (is_high(c)) {
-            run = append_high(out, p, end);
+        const char* const carried = is_high(c) ? skip_carried(p, end) : p;
+        if (carried != p) {
+            p = next_text_stop(carried, end);
             continue;
         }
-        if (c == '\r') {
-            out.append(std::string_view("&#13;"));
-        } else if (c < 0x20) {
-            out.append(detail::json_escape(*p));
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (is_high(c)) {
+            run = append_uncarried(out, p, end);
         } else {
-            out.append(table[c]);
+            if (c == '\r') {
+                out.append(std::string_view("&#13;"));
+            } else if (c < 0x20) {
+                out.append(detail::json_escape(*p));
+            } else {
+                out.append(table[c]);
+            }
+            run = p + 1;
         }
-        run = p + 1;
+        p = next_text_stop(run, end);
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
@@ -232,17 +248,27 @@ bool is_json_escaped(char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
 }
 
+// Whether some byte of `word` may need rewriting in either kind of
+// attribute value.
+bool may_stop_attribute(std::uint64_t word) {
+    using namespace detail::bytes;
+    return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
+           any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
+}
+
+// Whether a text of 8 to 16 bytes surely needs no rewriting as an attribute
+// value: two word tests that may overlap and never read past it.
+bool is_plain_attribute(std::string_view text) {
+    return text.size() >= 8 && text.size() <= 16 && !may_stop_attribute(detail::bytes::load(text.data())) &&
+           !may_stop_attribute(detail::bytes::load(text.data() + text.size() - 8));
+}
+
 // The next byte that an attribute value rewrites, or `end`. The word test
 // looks for every byte either kind of value rewrites; the byte test is exact.
 template <bool (*is_special)(char)>
 const char* next_attribute_stop(const char* p, const char* end) {
     return detail::bytes::find_first(
-        p, end,
-        [](std::uint64_t word) {
-            using namespace detail::bytes;
-            return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
-                   any_equal(word, '&') | any_equal(word, '<') | ((word & kHighs) != 0);
-        },
+        p, end, may_stop_attribute,
         [](unsigned char c) {
             return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
         });
@@ -251,20 +277,24 @@ const char* next_attribute_stop(const char* p, const char* end) {
 // Runs that need neither escaping go in bulk.
 template <bool (*is_special)(char)>
 void append_attribute_value(Out& out, std::string_view text) {
+    if (is_plain_attribute(text)) return out.append(text);  // most keys and short values
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;
-         p = next_attribute_stop<is_special>(run, end)) {
-        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        if (is_high(static_cast<unsigned char>(*p))) {
-            run = append_high(out, p, end);
+    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;) {
+        const bool high = is_high(static_cast<unsigned char>(*p));
+        const char* const carried = high ? skip_carried(p, end) : p;
+        if (carried != p) {
+            p = next_attribute_stop<is_special>(carried, end);
             continue;
         }
-        if (is_special(*p))
-            out.append(attribute_form(*p));
-        else
-            out.append(detail::json_escape(*p));
-        run = p + 1;
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (high) {
+            run = append_uncarried(out, p, end);
+        } else {
+            out.append(is_special(*p) ? attribute_form(*p) : detail::json_escape(*p));
+            run = p + 1;
+        }
+        p = next_attribute_stop<is_special>(run, end);
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
@@ -410,68 +440,137 @@ void append_close_tag(Out& out, const Dialect& dialect, std::string_view key) {
 }
 
 // ---------------------------------------------------------------------------
-// The document walk. The root has no element of its own, an object with no
-// name contributes only its members, and each array element sits in its own
-// wrapper element. Open containers live on an explicit stack, so documents
-// built deeper than the parser reads render without exhausting the stack.
+// The rendering. The root has no element of its own, an object with no name
+// contributes only its members, and each array element sits in its own
+// wrapper element.
 
-class Walker {
+// Hands the text to a stream once it has grown past kDrainBytes, so that a
+// large document is written without being held whole.
+class Drain {
 public:
-    Walker(Out& out, const Dialect& dialect) : out_(out), dialect_(dialect) {}
-
-    void render(const Value& root) {
-        visit(root, 0, {});
-        while (open_ > 0) step();
+    explicit Drain(std::ostream* stream) : stream_(stream) {}
+    bool going() const { return !stream_ || *stream_; }
+    void when_full(Out& text) const {
+        if (stream_ && text.size() >= kDrainBytes) now(text);
+    }
+    void now(Out& text) const {
+        if (!stream_) return;
+        stream_->write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
     }
 
 private:
-    struct Container {
-        std::size_t depth;
-        bool is_array;
-        // An object's element name, when it has an element.
-        bool has_element;
-        Out::Span element;
-        Object::Map::const_iterator next_member, end_member;
-        // An array's wrapper name, once its first wrapper is written.
-        std::string_view key;
-        bool has_wrapper;
-        Out::Span wrapper;
-        bool in_wrapper;
-        Array::Elements::const_iterator next_element, end_element;
+    // Few enough pages to stay in cache, enough bytes that the writes are few.
+    static constexpr std::size_t kDrainBytes = 64 * 1024;
+    std::ostream* const stream_;
+};
+
+class XmlWriter {
+public:
+    // Where an open element's name lies in `names_`: the text before it may
+    // have gone to a stream by the time the end tag is written.
+    struct Name {
+        std::size_t offset, size;
     };
 
-    void visit(const Value& v, std::size_t depth, std::string_view key) {
+    struct Frame {
+        std::size_t names_size;  // that of `names_` before this container's
+        // An object's element, when it has one (it has a key).
+        bool has_element;
+        Name element;
+        // An array's key, and its wrapper's name once the first is written.
+        std::string_view key;
+        bool has_wrapper;
+        Name wrapper;
+    };
+
+    XmlWriter(Out& out, const Dialect& dialect, detail::NumberForm numbers, Drain drain)
+        : out_(out), dialect_(dialect), numbers_(numbers), drain_(drain) {}
+
+    bool going() const { return drain_.going(); }
+
+    void scalar(const Value& v, const detail::Place& place, Frame* parent) {
+        const std::string_view key = enter(place, parent);
         using Access = detail::ModelAccess;
         switch (Access::kind(v)) {
             case NumberType:
                 // NaN and the infinities have no number text that reads back.
                 if (!std::isfinite(static_cast<double>(Access::number(v)))) break;
-                scalar(Code::Number, key, detail::NumberText(Access::number(v)).view(), depth);
+                scalar(Code::Number, key, detail::NumberText(Access::number(v), numbers_).view(), place.depth);
                 return;
             case BooleanType:
-                scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", depth);
+                scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", place.depth);
                 return;
             case StringType:
-                string(content_of(Access::string(v)), key, depth);
-                return;
-            case ObjectType:
-                object(content_of(Access::object(v)), key, depth);
-                return;
-            case ArrayType:
-                array(content_of(Access::array(v)), key, depth);
+                string(content_of(Access::string(v)), key, place.depth);
                 return;
             default:  // null, and a Value that holds nothing
                 break;
         }
-        out_.append_tabs(depth);
+        out_.append_tabs(place.depth);
         append_open_tag(out_, dialect_, Code::Null, key, " /", {});
         out_.append('\n');
     }
 
+    void open(const Object&, const detail::Place& place, Frame* parent, Frame& frame) {
+        const std::string_view key = enter(place, parent);
+        frame.names_size = names_.size();
+        frame.has_element = !key.empty();
+        if (!frame.has_element) return;
+        frame.element = keep_name(open(Code::Object, key, {}, place.depth));
+        out_.append('\n');
+    }
+
+    void open(const Array&, const detail::Place& place, Frame* parent, Frame& frame) {
+        frame.key = enter(place, parent);
+        frame.names_size = names_.size();
+        frame.has_wrapper = false;
+    }
+
+    void close(bool is_object, const detail::Place& place, Frame& frame, bool empty) {
+        if (is_object && frame.has_element) {
+            out_.append_tabs(place.depth);
+            close(frame.element);
+        } else if (!is_object && !empty) {
+            close_wrapper(frame, place.depth);
+        }
+        names_.resize(frame.names_size);
+    }
+
+private:
     // Released content reads as empty.
     template <class T>
     static const T& content_of(const T* content) {
         return content ? *content : detail::empty_content<T>();
+    }
+
+    // Before a value: an array element goes into a wrapper element of its
+    // own, the one before it closed. Returns the value's key; empty for an
+    // array element or the root.
+    std::string_view enter(const detail::Place& place, Frame* parent) {
+        drain_.when_full(out_);
+        if (place.key) return *place.key;
+        if (!parent) return {};
+        const std::size_t depth = place.depth - 1;  // the array's
+        if (!place.first) close_wrapper(*parent, depth);
+        out_.append_tabs(depth);
+        out_.append('<');
+        if (parent->has_wrapper) {
+            append_name(parent->wrapper);
+        } else {
+            const std::size_t start = out_.size();
+            append_wrapper_name(out_, parent->key);
+            parent->wrapper = keep_name(out_.since(start));
+            parent->has_wrapper = true;
+        }
+        out_.append(">\n");
+        return {};
+    }
+
+    void close_wrapper(const Frame& array, std::size_t depth) {
+        out_.append('\n');
+        out_.append_tabs(depth);
+        close(array.wrapper);
     }
 
     Out::Span open(Code code, std::string_view key, std::string_view text, std::size_t depth) {
@@ -479,9 +578,25 @@ private:
         return append_open_tag(out_, dialect_, code, key, {}, dialect_.value_attribute ? text : std::string_view{});
     }
 
+    // A scalar's end tag repeats the name just written, still in the output.
     void close(Out::Span element) {
         out_.append("</");
         out_.append_again(element);
+        out_.append(">\n");
+    }
+
+    // Keeps the name that `piece` of the output holds until its end tag.
+    Name keep_name(Out::Span piece) {
+        const Name name{names_.size(), piece.size};
+        names_.append(out_.view().substr(piece.offset, piece.size));
+        return name;
+    }
+
+    void append_name(Name name) { out_.append(std::string_view(names_).substr(name.offset, name.size)); }
+
+    void close(Name element) {
+        out_.append("</");
+        append_name(element);
         out_.append(">\n");
     }
 
@@ -504,121 +619,35 @@ private:
         close(element);
     }
 
-    void object(const Object& o, std::string_view key, std::size_t depth) {
-        Out::Span element{};
-        if (!key.empty()) {
-            element = open(Code::Object, key, {}, depth);
-            out_.append('\n');
-        }
-        Container& c = push(depth, false);
-        c.has_element = !key.empty();
-        c.element = element;
-        c.next_member = o.kv_map().begin();
-        c.end_member = o.kv_map().end();
-    }
-
-    void array(const Array& a, std::string_view key, std::size_t depth) {
-        if (a.empty()) return;
-        Container& c = push(depth, true);
-        c.key = key;
-        c.has_wrapper = false;
-        c.in_wrapper = false;
-        c.next_element = a.values().begin();
-        c.end_element = a.values().end();
-    }
-
-    Container& push(std::size_t depth, bool is_array) {
-        if (open_ == frames_.size()) frames_.emplace_back();
-        Container& c = frames_[open_++];
-        c.depth = depth;
-        c.is_array = is_array;
-        return c;
-    }
-
-    // Renders the next member or element of the innermost open container,
-    // or closes it.
-    void step() {
-        Container& c = frames_[open_ - 1];
-        if (c.is_array)
-            step_array(c);
-        else
-            step_object(c);
-    }
-
-    void step_object(Container& c) {
-        if (c.next_member == c.end_member) {
-            if (c.has_element) {
-                out_.append_tabs(c.depth);
-                close(c.element);
-            }
-            --open_;
-            return;
-        }
-        const auto& [key, value] = *c.next_member++;
-        visit(*value, c.depth + 1, key);  // may move the frames: `c` is not used after
-    }
-
-    void step_array(Container& c) {
-        if (c.in_wrapper) {
-            out_.append('\n');
-            out_.append_tabs(c.depth);
-            close(c.wrapper);
-            c.in_wrapper = false;
-        }
-        if (c.next_element == c.end_element) {
-            --open_;
-            return;
-        }
-        out_.append_tabs(c.depth);
-        out_.append('<');
-        if (c.has_wrapper) {
-            out_.append_again(c.wrapper);
-        } else {
-            const std::size_t start = out_.size();
-            append_wrapper_name(out_, c.key);
-            c.wrapper = out_.since(start);
-            c.has_wrapper = true;
-        }
-        out_.append(">\n");
-        c.in_wrapper = true;
-        const Value& element = **c.next_element++;
-        visit(element, c.depth + 1, {});  // may move the frames: `c` is not used after
-    }
-
     Out& out_;
     const Dialect& dialect_;
-    std::vector<Container> frames_;
-    std::size_t open_ = 0;  // frames in use
+    const detail::NumberForm numbers_;
+    const Drain drain_;
+    std::string names_;  // of the open containers' elements, innermost last
     Out text_;  // scratch for escaped content that is written twice
 };
 
-void require_xml_format(Format format) {
-    assertion(__FILE__, __LINE__,
-              "format == zqjson::JSONx || format == zqjson::JXML || format == zqjson::JXMLex || "
-              "format == zqjson::TaggedXML",
-              format == JSONx || format == JXML || format == JXMLex || format == TaggedXML);
+void render_into(Out& out, const Value& root, Format format, detail::NumberForm numbers, std::ostream* stream) {
+    const Drain drain(stream);
+    XmlWriter writer(out, *dialect_of(format), numbers, drain);
+    detail::walk(root, writer);
+    drain.now(out);
 }
 
 std::string render(Format format, const String& header, const Value& root) {
     require_xml_format(format);
     Out out;
     out.append(header.empty() ? kDefaultHeader : std::string_view(header));
-    Walker(out, *dialect_of(format)).render(root);
+    render_into(out, root, format, detail::NumberForm::Rounded, nullptr);
     return out.text();
 }
 
-// What `xml` gives for the outcome of opening its input: text that opened
-// no document gives the header line alone.
-std::string render_opened(detail::Opened opened, const Object& object, const Array& array, Format format) {
-    switch (opened) {
-        case detail::Opened::Object:
-            return object.xml(format, "", "");
-        case detail::Opened::Array:
-            return array.xml(format, "", "");
-        case detail::Opened::Nothing:
-            break;
-    }
-    return std::string(kDefaultHeader);
+void render_to(std::ostream& stream, const Value& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    require_xml_format(format);
+    Out out;
+    out.append(header);
+    render_into(out, root, format, numbers, &stream);
 }
 
 }  // namespace
@@ -627,6 +656,28 @@ std::string render_opened(detail::Opened opened, const Object& object, const Arr
 // Internal interface
 
 std::string_view default_header() { return kDefaultHeader; }
+
+void require_xml_format(Format format) {
+    assertion(__FILE__, __LINE__,
+              "format == zqjson::JSONx || format == zqjson::JXML || format == zqjson::JXMLex || "
+              "format == zqjson::TaggedXML",
+              format == JSONx || format == JXML || format == JXMLex || format == TaggedXML);
+}
+
+void write_xml(std::ostream& out, const Value& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, root, format, header, numbers);
+}
+
+void write_xml(std::ostream& out, const Object& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, detail::ModelAccess::Borrowed<Object>(root).value(), format, header, numbers);
+}
+
+void write_xml(std::ostream& out, const Array& root, Format format, std::string_view header,
+               detail::NumberForm numbers) {
+    render_to(out, detail::ModelAccess::Borrowed<Array>(root).value(), format, header, numbers);
+}
 
 std::string escape_attrib(const std::string& name) {
     Out out;
@@ -681,20 +732,5 @@ std::string Array::xml(Format format, const String& header, const String&) const
 }
 
 std::string Object::write(Format format) const { return format == JSON ? json() : xml(format, "", ""); }
-
-std::string xml(std::istream& in, Format format) {
-    zqjson_xml::require_xml_format(format);
-    Object object;
-    Array array;
-    return zqjson_xml::render_opened(detail::open_document(in, object, array), object, array, format);
-}
-
-std::string xml(const String& text, Format format) {
-    zqjson_xml::require_xml_format(format);
-    Object object;
-    Array array;
-    return zqjson_xml::render_opened(detail::open_document(std::string_view(text), object, array), object, array,
-                                     format);
-}
 
 }  // namespace zqjson

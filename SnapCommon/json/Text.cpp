@@ -1,0 +1,202 @@
+// Number and string text for the writers.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "OutputBuffer.h"
+#include "Text.h"
+
+namespace zqjson::detail {
+
+namespace {
+
+// Integers below this print in full at kNumberDigits digits, so they can
+// skip the general floating-point formatting.
+constexpr double kExactIntegerBound = 1e16;
+
+bool is_plain_integer(double d) {
+    return std::fabs(d) < kExactIntegerBound && d == static_cast<double>(static_cast<std::int64_t>(d)) &&
+           !(d == 0 && std::signbit(d));
+}
+
+// The general notation writes a number in fixed notation when the decimal
+// exponent of its rounded value lies in [kLowestFixedExponent, digits).
+constexpr int kLowestFixedExponent = -4;
+constexpr int kMostFractionDigits = kMostDigits - 1 - kLowestFixedExponent;
+
+constexpr std::array<unsigned __int128, kMostFractionDigits + 1> kPowersOfTen = [] {
+    std::array<unsigned __int128, kMostFractionDigits + 1> powers{};
+    unsigned __int128 power = 1;
+    for (auto& p : powers) p = power, power *= 10;
+    return powers;
+}();
+
+// A positive number as `digits` significant digits `value` with
+// `fraction_digits` of them after the point.
+struct FixedDecimal {
+    std::uint64_t value;
+    int fraction_digits;
+};
+
+// Rounds `magnitude` (finite, positive, not an integer below
+// kExactIntegerBound) to `digits` significant digits (1 to kMostDigits)
+// exactly, half to even, from its binary value: the mantissa times a power of
+// ten fits in 128 bits throughout the fixed-notation range. False outside
+// that range.
+bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased_exponent = static_cast<int>(bits >> 52);
+    // magnitude == mantissa / 2^shift, and 2^(52 - shift) <= magnitude.
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int shift = 1023 + 52 - biased_exponent;  // exponent bias, mantissa bits
+    // Outside these the number is an integer, below 10^kLowestFixedExponent
+    // or subnormal.
+    if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
+    const auto least = static_cast<std::uint64_t>(kPowersOfTen[digits - 1]);
+    const auto overflow = static_cast<std::uint64_t>(kPowersOfTen[digits]);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
+    // decimal exponent is this or one more.
+    int exponent10 = ((52 - shift) * 78913) >> 18;
+    for (;;) {
+        const int fraction_digits = digits - 1 - exponent10;
+        if (fraction_digits < 0 || exponent10 < kLowestFixedExponent) return false;
+        const unsigned __int128 scaled = mantissa * kPowersOfTen[fraction_digits];
+        auto value = static_cast<std::uint64_t>(scaled >> shift);
+        const unsigned __int128 rest = scaled & (2 * half - 1);
+        if (rest > half || (rest == half && value % 2 == 1)) ++value;
+        if (value < least) return false;  // only below the range: the guess is never high
+        if (value > overflow) {
+            ++exponent10;
+            continue;
+        }
+        if (value == overflow) {  // rounded up to the next power of ten
+            if (fraction_digits == 0) return false;
+            out = {least, fraction_digits - 1};
+        } else {
+            out = {value, fraction_digits};
+        }
+        return true;
+    }
+}
+
+// "00" to "99": a number's digits are written two at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) pairs[2 * i] = static_cast<char>('0' + i / 10), pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    return pairs;
+}();
+
+// The last `count` digits of `value`, leading zeros included, ending at `end`.
+void put_digits(char* end, std::uint32_t value, int count) {
+    for (; count >= 2; count -= 2, value /= 100) {
+        end -= 2;
+        std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+    }
+    if (count == 1) end[-1] = static_cast<char>('0' + value % 10);
+}
+
+// The same for up to kMostDigits digits, eight at a time in 32-bit steps,
+// which are cheaper than 64-bit ones.
+constexpr std::uint32_t kEightDigits = 100'000'000;
+void put_digits(char* end, std::uint64_t value, int count) {
+    for (; count > 8; count -= 8, end -= 8, value /= kEightDigits)
+        put_digits(end, static_cast<std::uint32_t>(value % kEightDigits), 8);
+    put_digits(end, static_cast<std::uint32_t>(value), count);
+}
+
+// Up to kMostDigits bytes, without a call.
+char* copy_digits(char* to, const char* from, int count) {
+    static_assert(kMostDigits <= OutputBuffer::kSmallPiece);
+    return OutputBuffer::put_small(to, from, static_cast<std::size_t>(count));
+}
+
+// Fixed notation as the general notation writes it: no trailing zeros after
+// the point, and no point when nothing follows it.
+char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
+    const int integer_digits = digits - number.fraction_digits;
+    int significant = digits;
+    for (; significant > std::max(integer_digits, 1) && number.value % 10 == 0; --significant) number.value /= 10;
+    char text[kMostDigits];
+    put_digits(text + significant, number.value, significant);
+
+    if (negative) *p++ = '-';
+    if (integer_digits <= 0) {  // 0.000ddd
+        *p++ = '0', *p++ = '.';
+        p = std::fill_n(p, -integer_digits, '0');
+        return copy_digits(p, text, significant);
+    }
+    p = copy_digits(p, text, integer_digits);
+    if (significant == integer_digits) return p;
+    *p++ = '.';
+    return copy_digits(p, text + integer_digits, significant - integer_digits);
+}
+
+}  // namespace
+
+// `d` as printf's "%.*g" writes it at `digits` (1 to kMostDigits): integers
+// and the fixed notation take shortcuts, the general conversion does the rest.
+char* format_general(char* first, char* last, double d, int digits) {
+    if (is_plain_integer(d) && (digits >= 16 || std::fabs(d) < static_cast<double>(kPowersOfTen[digits])))
+        return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
+    FixedDecimal fixed;
+    if (d != 0 && round_to_fixed(std::fabs(d), digits, fixed)) return write_fixed(first, d < 0, fixed, digits);
+    return std::to_chars(first, last, d, std::chars_format::general, digits).ptr;
+}
+
+namespace {
+
+
+// The largest number of kNumberDigits significant digits that reads back.
+// The few doubles above it round, at that many digits, to a text beyond the
+// largest double, which the parser rejects as out of range; they are written
+// as this number instead.
+constexpr double kLargestReadable = 1.797693134862315e308;
+static_assert(kNumberDigits == 16, "kLargestReadable is the largest double rounded down to kNumberDigits digits");
+
+double within_readable_range(double d) {
+    return std::isfinite(d) && std::fabs(d) > kLargestReadable ? std::copysign(kLargestReadable, d) : d;
+}
+
+// The shortest text that reads back as `d`, finite.
+char* format_exact(char* first, char* last, double d) { return std::to_chars(first, last, d).ptr; }
+
+
+}  // namespace
+
+// Rounded: writes `n` as a stream with precision kNumberDigits writes it in
+// its default notation, but for the doubles above kLargestReadable. Returns
+// the end of the text.
+char* format_number(char* first, Number n, NumberForm form) {
+    const auto d = static_cast<double>(n);
+    char* const last = first + kNumberChars;
+    if (!std::isfinite(d)) return std::copy_n("null", 4, first);  // no number text reads back as these
+    if (form == NumberForm::Exact) return format_exact(first, last, d);
+    return format_general(first, last, within_readable_range(d), kNumberDigits);
+}
+
+
+NumberText::NumberText(Number n, NumberForm form)
+    : size_(static_cast<std::size_t>(format_number(chars_, n, form) - chars_)) {}
+
+}  // namespace zqjson::detail
+
+namespace zqjson {
+
+std::string escape_string(const std::string& text, bool quote) {
+    std::string out;
+    out.reserve(2 * (text.size() + 1));
+    if (quote) out += '"';
+    detail::for_each_run(
+        text, [&](const char* run, std::size_t size) { out.append(run, size); },
+        [&](const detail::Escape& escape) { out.append(escape.text, escape.size); });
+    if (quote) out += '"';
+    return out;
+}
+
+}  // namespace zqjson
