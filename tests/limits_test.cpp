@@ -345,8 +345,10 @@ TEST(Limits, TenThousandLevelsRenderIndentedAndAsXml) {
     expected_json += " \n";
     // Each array element sits in a wrapper of its own; the innermost array,
     // empty, writes nothing.
-    for (std::size_t depth = 0; depth + 1 < kLevels; ++depth) expected_xml += std::string(depth, '\t') + "<JsonArray>\n";
-    for (std::size_t depth = kLevels - 1; depth-- > 0;) expected_xml += "\n" + std::string(depth, '\t') + "</JsonArray>\n";
+    for (std::size_t depth = 0; depth + 1 < kLevels; ++depth)
+        expected_xml += std::string(depth, '\t') + "<JsonArray>\n";
+    for (std::size_t depth = kLevels - 1; depth-- > 0;)
+        expected_xml += "\n" + std::string(depth, '\t') + "</JsonArray>\n";
 
     bool json_as_expected = false, xml_as_expected = false;
     auto render = [&] {
