@@ -17,6 +17,8 @@
 
 namespace {
 
+// Written out, not taken from the engine header's list: the module's entry
+// points are generated from that list, and this checks what it generated.
 const std::vector<std::string> kEntryPoints = {
     "zqso_version",         "zqso_isSupported", "zqso_prepareDevices", "zqso_unprepareDevices", "zqso_snapDevices",
     "zqso_postSnapDevices", "zqso_isMapped",    "zqso_mapSnaps",       "zqso_unmapSnaps",       "zqso_deleteSnaps",
