@@ -101,8 +101,8 @@ inline constexpr bool is_character = is_one_of<T, char, signed char, unsigned ch
 
 // Arithmetic types that convert to a Number without surprise.
 template <class T>
-inline constexpr bool is_numeric = (std::is_integral_v<T> && !std::is_same_v<T, bool> && !is_character<T>) ||
-                                   std::is_floating_point_v<T>;
+inline constexpr bool is_numeric =
+    (std::is_integral_v<T> && !std::is_same_v<T, bool> && !is_character<T>) || std::is_floating_point_v<T>;
 
 // Byte texts that become a String: views, C strings and string literals.
 template <class T>

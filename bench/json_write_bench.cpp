@@ -25,8 +25,8 @@
 #ifdef ZQ_HAVE_RAPIDJSON
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
-#include <rapidjson/writer.h>
 #include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #endif
 
 using namespace zqjson;

@@ -52,8 +52,9 @@ std::string generated_document() {
     out << "{\"records\":[";
     for (int i = 0; i < 4000; ++i) {
         if (i) out << ',';
-        out << "{\"id\":" << rng() << ",\"name\":\"record \\u00e9 " << i << "\",\"active\":"
-            << (i % 2 ? "true" : "false") << ",\"note\":null,\"tags\":[\"a\",\"bc\",\"def\"],\"path\":[";
+        out << "{\"id\":" << rng() << ",\"name\":\"record \\u00e9 " << i
+            << "\",\"active\":" << (i % 2 ? "true" : "false")
+            << ",\"note\":null,\"tags\":[\"a\",\"bc\",\"def\"],\"path\":[";
         for (int j = 0; j < 8; ++j) out << (j ? "," : "") << '[' << coordinate(rng) << ',' << coordinate(rng) << ']';
         out << "]}";
     }

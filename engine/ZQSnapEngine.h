@@ -64,22 +64,31 @@ constexpr std::int64_t SYSTEMTIME_19700101 = 116444736000000000LL;
 constexpr std::int64_t SYSTEMTIME_18991230 = 94353120000000000LL;
 }  // namespace FXTime
 
-// The entry points. Pointer parameters are opaque to the module; the widths
-// of the integer parameters are what binds an engine to its host.
+// The entry points, listed once: the module, the probe and the test modules
+// are generated from this list, so that none of them can miss one. Each row
+// is X(result, name, parameters, arguments); the arguments name the
+// parameters in order, for definitions that pass them on. Pointer parameters
+// are opaque to the module; the widths of the integer parameters are what
+// binds an engine to its host.
+#define ZQSO_ENTRY_POINTS(X)                                                                               \
+    X(void, zqso_version, (void* a, void* b, void* c), (a, b, c))                                          \
+    X(int, zqso_isSupported, (void* a, std::int32_t b, void* c, void* d, std::int16_t e), (a, b, c, d, e)) \
+    X(int, zqso_prepareDevices, (void* a, std::int16_t b, void* c), (a, b, c))                             \
+    X(int, zqso_unprepareDevices, (void* a, std::int16_t b, void* c), (a, b, c))                           \
+    X(int, zqso_snapDevices, (void* a, std::int16_t b, void* c), (a, b, c))                                \
+    X(int, zqso_postSnapDevices, (void* a, std::int16_t b, void* c), (a, b, c))                            \
+    X(int, zqso_isMapped, (void* a, std::int16_t b, void* c), (a, b, c))                                   \
+    X(int, zqso_mapSnaps, (void* a, std::int16_t b, void* c), (a, b, c))                                   \
+    X(int, zqso_unmapSnaps, (void* a, std::int16_t b, void* c), (a, b, c))                                 \
+    X(int, zqso_deleteSnaps, (void* a, std::int16_t b, void* c), (a, b, c))                                \
+    X(int, zqso_revertSnaps, (void* a, std::int16_t b, void* c), (a, b, c))                                \
+    X(int, zqso_fileRevert, (void* a, void* b, void* c, std::int16_t d, void* e), (a, b, c, d, e))         \
+    X(int, zqso_reconcileSnaps, (void* a, std::int16_t b, void* c), (a, b, c))
+
+#define ZQSO_DECLARE_ENTRY_POINT(result, name, parameters, arguments) ZQ_API result name parameters;
 extern "C" {
-ZQ_API void zqso_version(void* a, void* b, void* c);
-ZQ_API int zqso_isSupported(void* a, std::int32_t b, void* c, void* d, std::int16_t e);
-ZQ_API int zqso_prepareDevices(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_unprepareDevices(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_snapDevices(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_postSnapDevices(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_isMapped(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_mapSnaps(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_unmapSnaps(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_deleteSnaps(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_revertSnaps(void* a, std::int16_t b, void* c);
-ZQ_API int zqso_fileRevert(void* a, void* b, void* c, std::int16_t d, void* e);
-ZQ_API int zqso_reconcileSnaps(void* a, std::int16_t b, void* c);
+ZQSO_ENTRY_POINTS(ZQSO_DECLARE_ENTRY_POINT)
 }
+#undef ZQSO_DECLARE_ENTRY_POINT
 
 #endif

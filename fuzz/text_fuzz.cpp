@@ -40,10 +40,9 @@ bool same_number(double original, double reread) {
 bool same_value(const Value& original, const Value& reread);
 
 bool same_members(const Object& original, const Object& reread) {
-    return std::equal(original.kv_map().begin(), original.kv_map().end(), reread.kv_map().begin(),
-                      reread.kv_map().end(), [](const auto& a, const auto& b) {
-                          return a.first == b.first && same_value(*a.second, *b.second);
-                      });
+    return std::equal(
+        original.kv_map().begin(), original.kv_map().end(), reread.kv_map().begin(), reread.kv_map().end(),
+        [](const auto& a, const auto& b) { return a.first == b.first && same_value(*a.second, *b.second); });
 }
 
 bool same_elements(const Array& original, const Array& reread) {

@@ -24,6 +24,6 @@ if [[ ! -f $gtest_prefix/lib/cmake/GTest/GTestConfig.cmake ]]; then
 fi
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DZQ_BUILD_TESTS=ON -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
+    -DZQ_BUILD_TESTS=ON -DZQ_WERROR=ON -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
 cmake --build "$build" -j "$(jobs)"
 ctest --test-dir "$build" --output-on-failure -j "$(jobs)"

@@ -10,8 +10,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/prereqs.sh
-require_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang:clang++ \
-    libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
+require_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang:clang++
+# The fuzzer runtime lies wherever this clang looks for it: linking a target
+# with it is the test, whatever the version.
+links_fuzzer() {
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+        clang++ -fsanitize=fuzzer -x c++ - -o /dev/null
+}
+require_package_unless libclang-rt-dev links_fuzzer
 
 seconds=${1:-60}
 build=build-fuzz
@@ -20,7 +26,7 @@ for source in fuzz/*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 
 # Document nodes are plain heap blocks, as in scripts/sanitize.sh.
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_BUILD_TESTS=ON \
-    -DZQ_BUILD_FUZZ=ON -DZQ_SANITIZER="address;undefined" -DZQ_NODE_POOL=OFF >/dev/null
+    -DZQ_WERROR=ON -DZQ_BUILD_FUZZ=ON -DZQ_SANITIZER="address;undefined" -DZQ_NODE_POOL=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}" -j "$(jobs)"
 
 scratch=$(mktemp -d)

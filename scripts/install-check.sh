@@ -11,7 +11,7 @@ build=build-install
 prefix=$PWD/$build/prefix
 consumer=tests/install
 rm -rf "$prefix"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF -DZQ_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(jobs)"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 

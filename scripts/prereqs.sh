@@ -17,14 +17,27 @@ require_packages() {
         fi
     done
     ((${#missing[@]} == 0)) && return 0
+    install_packages "${missing[@]}"
+}
+
+# Installs PACKAGE unless the check command after it succeeds: for what only
+# a tool can find, such as a compiler's own runtime.
+#   require_package_unless PACKAGE COMMAND [ARG...]
+require_package_unless() {
+    local package=$1
+    shift
+    "$@" >/dev/null 2>&1 || install_packages "$package"
+}
+
+install_packages() {
     if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null 2>&1; then
-        echo "installing ${missing[*]}"
+        echo "installing $*"
         apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
         return 0
     fi
-    echo "missing packages: ${missing[*]}" >&2
-    echo "run: sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    echo "missing packages: $*" >&2
+    echo "run: sudo apt-get update && sudo apt-get install -y $*" >&2
     exit 1
 }
 

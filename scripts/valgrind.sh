@@ -16,7 +16,7 @@ logs=$PWD/$build/memcheck
 # fails on it too.
 memcheck_failed=99
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_BUILD_TESTS=ON -DZQ_NODE_POOL=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_BUILD_TESTS=ON -DZQ_NODE_POOL=OFF -DZQ_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(jobs)"
 
 rm -rf "$logs"

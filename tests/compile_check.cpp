@@ -11,7 +11,7 @@ namespace {
 struct Meters {
     operator double() const { return 1; }
 };
-int thing = 0;
+[[maybe_unused]] int thing = 0;  // only the pointer snippet takes its address
 }  // namespace
 
 void check();

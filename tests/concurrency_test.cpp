@@ -11,14 +11,15 @@
 
 #include <atomic>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
+#include "TestSupport.h"
 
 using namespace zqjson;
+using zqtest::compact;
 
 namespace {
 
@@ -50,21 +51,12 @@ Object parsed_document() {
     return document;
 }
 
-std::string compact(const Object& document) {
-    std::ostringstream out;
-    out << document;
-    return out.str();
-}
-
 // Every entry point that reads a table, through the public interface alone.
 using Render = std::string (*)();
 const Render kFirstCalls[] = {
-    [] { return escape_string(kEveryByte, true); },
-    [] { return xml(String(kDocument), JSONx); },
-    [] { return xml(String(kDocument), JXML); },
-    [] { return xml(String(kDocument), JXMLex); },
-    [] { return xml(String(kDocument), TaggedXML); },
-    [] { return parsed_document().json(); },
+    [] { return escape_string(kEveryByte, true); },   [] { return xml(String(kDocument), JSONx); },
+    [] { return xml(String(kDocument), JXML); },      [] { return xml(String(kDocument), JXMLex); },
+    [] { return xml(String(kDocument), TaggedXML); }, [] { return parsed_document().json(); },
 };
 constexpr std::size_t kFirstCallCount = std::size(kFirstCalls);
 

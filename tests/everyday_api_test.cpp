@@ -121,8 +121,7 @@ TEST(Array, FindAndErase) {
 }
 
 TEST(Value, GetIfAnswersOnlyForItsKind) {
-    const Value values[] = {Value(1), Value("s"), Value(true), Value(Null()), Value(Array()), Value(Object()),
-                            Value()};
+    const Value values[] = {Value(1), Value("s"), Value(true), Value(Null()), Value(Array()), Value(Object()), Value()};
     for (std::size_t i = 0; i < std::size(values); ++i) {
         SCOPED_TRACE(i);
         const Value& v = values[i];

@@ -14,8 +14,10 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Text.h"
+#include "TestSupport.h"
 
 using namespace zqjson;
+using zqtest::compact;
 
 namespace {
 
@@ -36,12 +38,6 @@ Value obj(std::initializer_list<std::pair<String, Value>> members) {
 Value released(Value v) {
     v.reset();
     return v;
-}
-
-std::string compact(const Value& v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
 }
 
 std::string indented(const Value& v) { return v.is<Object>() ? v.get<Object>().json() : v.get<Array>().json(); }
@@ -67,7 +63,9 @@ TEST(EscapeString, TranslatesEachByte) {
         {"\x7f", "\x7f"},
         {" ", " "},
         {"\xc3\xa9", "\xc3\xa9"},
-        {"ab\x01" "cd\"ef/", "ab\\u0001cd\\\"ef\\/"},
+        {"ab\x01"
+         "cd\"ef/",
+         "ab\\u0001cd\\\"ef\\/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.escaped);
@@ -82,14 +80,22 @@ TEST(EscapeString, TranslatesEachByte) {
 TEST(EscapeString, FindsEscapesAtEveryPosition) {
     const auto escaped = [](unsigned char c) -> std::string {
         switch (c) {
-            case '"': return "\\\"";
-            case '\\': return "\\\\";
-            case '/': return "\\/";
-            case '\b': return "\\b";
-            case '\f': return "\\f";
-            case '\n': return "\\n";
-            case '\r': return "\\r";
-            case '\t': return "\\t";
+            case '"':
+                return "\\\"";
+            case '\\':
+                return "\\\\";
+            case '/':
+                return "\\/";
+            case '\b':
+                return "\\b";
+            case '\f':
+                return "\\f";
+            case '\n':
+                return "\\n";
+            case '\r':
+                return "\\r";
+            case '\t':
+                return "\\t";
         }
         char code[8];
         std::snprintf(code, sizeof code, "\\u%04x", c);
@@ -149,9 +155,8 @@ TEST(CompactOutput, NumbersUseTheStreamsPrecisionAndFlags) {
         std::ios_base::fmtflags flags;
         const char* text;
     } cases[] = {
-        {2.0 / 3, 6, {}, "0.666667"}, {2.0 / 3, 3, {}, "0.667"},
-        {1e6, 6, {}, "1e+06"},        {100, 6, {}, "100"},
-        {0.5, 6, {}, "0.5"},          {1.5, 2, std::ios_base::fixed, "1.50"},
+        {2.0 / 3, 6, {}, "0.666667"}, {2.0 / 3, 3, {}, "0.667"}, {1e6, 6, {}, "1e+06"},
+        {100, 6, {}, "100"},          {0.5, 6, {}, "0.5"},       {1.5, 2, std::ios_base::fixed, "1.50"},
         {1e6, 16, {}, "1000000"},
     };
     for (const auto& c : cases) {
@@ -179,8 +184,7 @@ TEST(CompactOutput, Documents) {
         {"scalars", arr({Value(false), Value(Null()), Value("")}), "[false, null, \"\"]"},
         {"escaped key", obj({{"a\"\n", num(1)}}), "{\"a\\\"\\n\": 1}"},
         {"released content is empty",
-         arr({released(Value("s")), released(arr({num(1)})), released(obj({{"k", num(1)}}))}),
-         "[\"\", [], {}]"},
+         arr({released(Value("s")), released(arr({num(1)})), released(obj({{"k", num(1)}}))}), "[\"\", [], {}]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,8 +204,7 @@ TEST(IndentedJson, Layout) {
         {"empty object", obj({}), "{\n} \n"},
         {"empty array", arr({}), "[\n] \n"},
         {"one member", obj({{"a", num(1)}}), "{\n\t\"a\": 1 \n} \n"},
-        {"nested arrays", arr({num(1), arr({num(2), arr({})})}),
-         "[\n\t1,\n\t[\n\t\t2,\n\t\t[\n\t\t] \n\t] \n] \n"},
+        {"nested arrays", arr({num(1), arr({num(2), arr({})})}), "[\n\t1,\n\t[\n\t\t2,\n\t\t[\n\t\t] \n\t] \n] \n"},
         {"empty key", obj({{"", num(1)}}), "{\n\t\"\": 1 \n} \n"},
         {"escaped key", obj({{"a\"b/c", num(1)}}), "{\n\t\"a\\\"b\\/c\": 1 \n} \n"},
         {"worked example",
@@ -396,8 +399,8 @@ private:
     std::string key() { return pick(3) ? pick_of({"\"a\"", "\"b\"", "'c'", "\"\"", "\"a\\tb\""}) : string(); }
 
     std::string string() {
-        static const char* const kPieces[] = {"x", "y z", "\\n", "\\\"", "\\\\", "\\/", "\\u00e9", "\\u0001",
-                                              "\xc3\xa9", "'", "\\t", "/"};
+        static const char* const kPieces[] = {"x",       "y z",     "\\n",      "\\\"", "\\\\", "\\/",
+                                              "\\u00e9", "\\u0001", "\xc3\xa9", "'",    "\\t",  "/"};
         const bool apostrophes = pick(4) == 0;
         std::string text = apostrophes ? "'" : "\"";
         for (int n = pick(5); n > 0; --n) {
@@ -537,7 +540,6 @@ bool same_document(const Value& a, const Value& b) {
     return false;
 }
 
-
 }  // namespace
 
 TEST(Reformat, OutputParsesToTheSameDocumentAsTheInput) {
@@ -609,8 +611,21 @@ namespace {
 // in place and on the one that leaves it to the stream.
 TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
     std::mt19937_64 bits(11);
-    std::vector<double> samples = {0.0, -0.0, 1.0, -1.5, 0.1, 1e-5, 1.25e-4, 9.9999999999999995e-5, 123456789012345678.0,
-                                   1e15, 1e16, 1e17, 2.5e-310, 1e300, 0.30000000000000004};
+    std::vector<double> samples = {0.0,
+                                   -0.0,
+                                   1.0,
+                                   -1.5,
+                                   0.1,
+                                   1e-5,
+                                   1.25e-4,
+                                   9.9999999999999995e-5,
+                                   123456789012345678.0,
+                                   1e15,
+                                   1e16,
+                                   1e17,
+                                   2.5e-310,
+                                   1e300,
+                                   0.30000000000000004};
     for (int i = 0; i < 1000; ++i) {
         const std::uint64_t pattern = bits();
         double d;
@@ -619,8 +634,8 @@ TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
         samples.push_back(static_cast<double>(pattern % 1000000007) / std::pow(10.0, i % 24));
         samples.push_back(std::trunc(std::ldexp(static_cast<double>(pattern >> 11), -static_cast<int>(i % 60))));
     }
-    const std::ios_base::fmtflags kFlags[] = {{}, std::ios_base::showpos, std::ios_base::scientific,
-                                              std::ios_base::fixed, std::ios_base::uppercase};
+    const std::ios_base::fmtflags kFlags[] = {
+        {}, std::ios_base::showpos, std::ios_base::scientific, std::ios_base::fixed, std::ios_base::uppercase};
     for (const std::streamsize precision : {0, 1, 3, 6, 15, 16, 17, 20}) {
         for (const auto flags : kFlags) {
             for (const double d : samples) {

@@ -14,6 +14,7 @@
 
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/ModelAccess.h"
+#include "TestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZQ_ADDRESS_SANITIZER 1
@@ -39,6 +40,7 @@ extern "C" void __sanitizer_purge_allocator();
 namespace {
 
 using namespace zqjson;
+using zqtest::compact;
 
 #ifdef ZQ_ADDRESS_SANITIZER
 constexpr bool kAddressSanitizer = true;
@@ -69,12 +71,6 @@ std::string nested_mixed(std::size_t depth) {
         close += level % 2 == 0 ? '}' : ']';
     }
     return open + "\"x\"" + std::string(close.rbegin(), close.rend());
-}
-
-std::string compact(const Value& value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
 }
 
 // ---------------------------------------------------------------------------
@@ -285,11 +281,11 @@ std::string large_document(std::size_t bytes, std::size_t& items) {
     std::string text = "[";
     char item[256];
     for (items = 0; text.size() < bytes; ++items) {
-        const int size = std::snprintf(
-            item, sizeof item,
-            "%s{\"id\": %zu, \"in_stock\": %s, \"name\": \"item %zu\", \"note\": \"a longer text, as a "
-            "description of item %zu would be\", \"price\": %zu.25}",
-            items == 0 ? "" : ", ", items, items % 2 == 0 ? "true" : "false", items, items, items % 997);
+        const int size =
+            std::snprintf(item, sizeof item,
+                          "%s{\"id\": %zu, \"in_stock\": %s, \"name\": \"item %zu\", \"note\": \"a longer text, as a "
+                          "description of item %zu would be\", \"price\": %zu.25}",
+                          items == 0 ? "" : ", ", items, items % 2 == 0 ? "true" : "false", items, items, items % 997);
         text.append(item, static_cast<std::size_t>(size));
     }
     return text + "]";
@@ -356,8 +352,10 @@ TEST(Limits, TenThousandLevelsRenderIndentedAndAsXml) {
     expected_json += " \n";
     // Each array element sits in a wrapper of its own; the innermost array,
     // empty, writes nothing.
-    for (std::size_t depth = 0; depth + 1 < kLevels; ++depth) expected_xml += std::string(depth, '\t') + "<JsonArray>\n";
-    for (std::size_t depth = kLevels - 1; depth-- > 0;) expected_xml += "\n" + std::string(depth, '\t') + "</JsonArray>\n";
+    for (std::size_t depth = 0; depth + 1 < kLevels; ++depth)
+        expected_xml += std::string(depth, '\t') + "<JsonArray>\n";
+    for (std::size_t depth = kLevels - 1; depth-- > 0;)
+        expected_xml += "\n" + std::string(depth, '\t') + "</JsonArray>\n";
 
     bool json_as_expected = false, xml_as_expected = false;
     auto render = [&] {

@@ -17,10 +17,12 @@
 
 namespace {
 
+// Written out, not taken from the engine header's list: the module's entry
+// points are generated from that list, and this checks what it generated.
 const std::vector<std::string> kEntryPoints = {
-    "zqso_version",   "zqso_isSupported", "zqso_prepareDevices", "zqso_unprepareDevices", "zqso_snapDevices",
-    "zqso_postSnapDevices", "zqso_isMapped", "zqso_mapSnaps", "zqso_unmapSnaps", "zqso_deleteSnaps",
-    "zqso_revertSnaps", "zqso_fileRevert", "zqso_reconcileSnaps"};
+    "zqso_version",         "zqso_isSupported", "zqso_prepareDevices", "zqso_unprepareDevices", "zqso_snapDevices",
+    "zqso_postSnapDevices", "zqso_isMapped",    "zqso_mapSnaps",       "zqso_unmapSnaps",       "zqso_deleteSnaps",
+    "zqso_revertSnaps",     "zqso_fileRevert",  "zqso_reconcileSnaps"};
 
 // The parts of a 64-bit ELF shared object this test reads. The test runs on
 // the module's own platform, so the file's byte order is the native one.
@@ -100,7 +102,8 @@ TEST(Module, ExportsThePublicLibraryAndNothingInternal) {
     bool has_public_api = false;
     for (const auto& name : info.defined_symbols) {
         const std::string text = demangle(name);
-        for (const char* hidden : {"zqjson::detail::", "zqjson::json::", "zqjson::zqjson_xml::", "(anonymous namespace)"})
+        for (const char* hidden :
+             {"zqjson::detail::", "zqjson::json::", "zqjson::zqjson_xml::", "(anonymous namespace)"})
             if (text.find(hidden) != std::string::npos) internal.push_back(text);
         if (text.rfind("zqjson::assertion(", 0) == 0) has_public_api = true;
     }

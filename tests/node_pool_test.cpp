@@ -3,7 +3,6 @@
 // released on another thread than the one that took them (run under
 // ThreadSanitizer by scripts/tsan.sh).
 #include <gtest/gtest.h>
-
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -49,7 +48,8 @@ TEST(NodePool, SlotsAreAlignedAndDisjoint) {
         EXPECT_EQ(nodes[i][kSlot - 1], static_cast<char>(i));
     }
     std::sort(nodes.begin(), nodes.end());
-    for (std::size_t i = 1; i < nodes.size(); ++i) EXPECT_GE(nodes[i] - nodes[i - 1], static_cast<std::ptrdiff_t>(kSlot));
+    for (std::size_t i = 1; i < nodes.size(); ++i)
+        EXPECT_GE(nodes[i] - nodes[i - 1], static_cast<std::ptrdiff_t>(kSlot));
     for (char* node : nodes) pool.give_back(node);
 }
 

@@ -46,20 +46,61 @@ private:
 
     void space(std::string& out) {
         switch (below(40)) {
-            case 0: case 1: case 2: out += ' '; break;
-            case 3: case 4: out += pick({"\t", "\n", "\r\n", "\v", "\f", "  "}); break;
-            case 5: case 6: out += pick({"// comment\n", "//\r", "//x\n  "}); break;
-            case 7: out += pick({"// end", "/* c */", "/", "\x01", "\x7f", "\xa0"}); break;
-            default: break;
+            case 0:
+            case 1:
+            case 2:
+                out += ' ';
+                break;
+            case 3:
+            case 4:
+                out += pick({"\t", "\n", "\r\n", "\v", "\f", "  "});
+                break;
+            case 5:
+            case 6:
+                out += pick({"// comment\n", "//\r", "//x\n  "});
+                break;
+            case 7:
+                out += pick({"// end", "/* c */", "/", "\x01", "\x7f", "\xa0"});
+                break;
+            default:
+                break;
         }
     }
 
     void number(std::string& out) {
         static const char* const kOdd[] = {
-            "0", "-0", "+3", "007", ".5", "5.", "1E-3", "1.5.2", "0x10", "-", ".", "1e", "1e+", "1e400",
-            "-1e400", "1e-400", "4.9e-324", "2.4703282292062328e-324", "1.7976931348623159e308", "NaN",
-            "Infinity", "12345678901234567890123", "0.1", "-.5e-3", "1e5e3", "--1", "+-1", "1.e5", ".e5",
-            "9007199254740993", "123456789012345678901234567890e-30", "1e0000000000000000000000000000001",
+            "0",
+            "-0",
+            "+3",
+            "007",
+            ".5",
+            "5.",
+            "1E-3",
+            "1.5.2",
+            "0x10",
+            "-",
+            ".",
+            "1e",
+            "1e+",
+            "1e400",
+            "-1e400",
+            "1e-400",
+            "4.9e-324",
+            "2.4703282292062328e-324",
+            "1.7976931348623159e308",
+            "NaN",
+            "Infinity",
+            "12345678901234567890123",
+            "0.1",
+            "-.5e-3",
+            "1e5e3",
+            "--1",
+            "+-1",
+            "1.e5",
+            ".e5",
+            "9007199254740993",
+            "123456789012345678901234567890e-30",
+            "1e0000000000000000000000000000001",
         };
         if (chance(3)) {
             out += kOdd[below(sizeof kOdd / sizeof *kOdd)];
@@ -80,7 +121,7 @@ private:
 
     void hex4(std::string& out) {
         static const char* const kUnits[] = {"0041", "00e9", "20AC", "d83d", "DE00", "dbff", "dc00", "0000",
-                                             "ZZZZ", "41\"", " 41x", "-001", "0x7f", "fffe", "+1a", "d800"};
+                                             "ZZZZ", "41\"", " 41x", "-001", "0x7f", "fffe", "+1a",  "d800"};
         if (chance(2)) {
             out += kUnits[below(sizeof kUnits / sizeof *kUnits)];
             return;
@@ -103,8 +144,12 @@ private:
                     out += "\\u";
                     hex4(out);
                     break;
-                case 2: out += pick({"\xc3\xa9", "\xe2\x82\xac", "\xff", "\t", "\n", "'", "\"", "//"}); break;
-                default: out += static_cast<char>('a' + below(26)); break;
+                case 2:
+                    out += pick({"\xc3\xa9", "\xe2\x82\xac", "\xff", "\t", "\n", "'", "\"", "//"});
+                    break;
+                default:
+                    out += static_cast<char>('a' + below(26));
+                    break;
             }
         }
         if (!chance(30)) out += quote;
@@ -118,13 +163,28 @@ private:
         }
         const std::size_t kind = depth > 6 ? below(6) : depth == 0 && !chance(5) ? 6 + below(3) : below(9);
         switch (kind) {
-            case 0: string(out); break;
-            case 1: case 2: number(out); break;
-            case 3: out += pick({"true", "false", "null", "tru", "nul", "True", "falsey", "nullx", "t// c\nrue"}); break;
-            case 4: break;  // an empty value
-            case 5: out += pick({"[]", "{}", "[ ]", "{ }"}); break;
-            case 6: case 7: array(out, depth + 1); break;
-            default: object(out, depth + 1); break;
+            case 0:
+                string(out);
+                break;
+            case 1:
+            case 2:
+                number(out);
+                break;
+            case 3:
+                out += pick({"true", "false", "null", "tru", "nul", "True", "falsey", "nullx", "t// c\nrue"});
+                break;
+            case 4:
+                break;  // an empty value
+            case 5:
+                out += pick({"[]", "{}", "[ ]", "{ }"});
+                break;
+            case 6:
+            case 7:
+                array(out, depth + 1);
+                break;
+            default:
+                object(out, depth + 1);
+                break;
         }
         space(out);
     }
@@ -186,15 +246,21 @@ private:
             case 0:  // flip a byte
                 if (!text.empty()) text[below(text.size())] = static_cast<char>(below(256));
                 break;
-            case 1: text.insert(at, 1, kSpecial[below(sizeof kSpecial - 1)]); break;
+            case 1:
+                text.insert(at, 1, kSpecial[below(sizeof kSpecial - 1)]);
+                break;
             case 2:
                 if (at < text.size()) text.erase(at, below(4) + 1);
                 break;
-            case 3: text.resize(at); break;
+            case 3:
+                text.resize(at);
+                break;
             case 4:
                 if (at < text.size()) text.insert(below(text.size() + 1), text.substr(at, below(8) + 1));
                 break;
-            default: text.insert(at, pick({"//", "// c\n", "\\u", "\\ud83d", "'", "1e400", ",", "[", "{"})); break;
+            default:
+                text.insert(at, pick({"//", "// c\n", "\\u", "\\ud83d", "'", "1e400", ",", "[", "{"}));
+                break;
         }
     }
 
@@ -219,8 +285,8 @@ TEST(Differential, SourcesAgreeOnGeneratedInputs) {
         accepted += stream.ok;
         if (!(text == stream)) {
             ++disagreements;
-            ADD_FAILURE() << "input " << i << " op " << static_cast<int>(op) << " " << escaped(input)
-                          << "\n text   " << text << "\n stream " << stream;
+            ADD_FAILURE() << "input " << i << " op " << static_cast<int>(op) << " " << escaped(input) << "\n text   "
+                          << text << "\n stream " << stream;
         }
         if (i % kReferenceEvery == 0) {
             const Outcome ref = run(Source::Reference, op, input);

@@ -191,15 +191,33 @@ inline bool string(std::istream& in, String& value) {
         if (e == EOF) break;
         if (e != 'u') settle();
         switch (e) {
-            case '"': value += delim == '"' ? "\"" : "\\\""; break;
-            case '\'': value += delim == '\'' ? "'" : "\\'"; break;
-            case '\\': value += '\\'; break;
-            case '/': value += '/'; break;
-            case 'b': value += '\b'; break;
-            case 'f': value += '\f'; break;
-            case 'n': value += '\n'; break;
-            case 'r': value += '\r'; break;
-            case 't': value += '\t'; break;
+            case '"':
+                value += delim == '"' ? "\"" : "\\\"";
+                break;
+            case '\'':
+                value += delim == '\'' ? "'" : "\\'";
+                break;
+            case '\\':
+                value += '\\';
+                break;
+            case '/':
+                value += '/';
+                break;
+            case 'b':
+                value += '\b';
+                break;
+            case 'f':
+                value += '\f';
+                break;
+            case 'n':
+                value += '\n';
+                break;
+            case 'r':
+                value += '\r';
+                break;
+            case 't':
+                value += '\t';
+                break;
             case 'u': {
                 std::string hex;
                 for (int i = 0; i < 4 && in.good() && !in.eof(); ++i) {
@@ -404,8 +422,12 @@ template <class R>
 Outcome run_with(R& reader, Op op, const std::string& arg) {
     Outcome run;
     switch (op) {
-        case Op::Match: run.ok = reader.match(arg.c_str()); break;
-        case Op::Comment: run.ok = reader.comment(); break;
+        case Op::Match:
+            run.ok = reader.match(arg.c_str());
+            break;
+        case Op::Comment:
+            run.ok = reader.comment();
+            break;
         case Op::String:
         case Op::Identifier: {
             String s = "<";
@@ -426,7 +448,9 @@ Outcome run_with(R& reader, Op op, const std::string& arg) {
             run.out = b ? "true" : "false";
             break;
         }
-        case Op::Null: run.ok = reader.null(); break;
+        case Op::Null:
+            run.ok = reader.null();
+            break;
         case Op::Value: {
             Value v;
             run.ok = reader.value(v, 0);

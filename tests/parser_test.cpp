@@ -18,11 +18,11 @@ namespace {
 
 struct Case {
     Op op;
-    std::string arg;    // the pattern of Match
+    std::string arg;  // the pattern of Match
     std::string input;
     bool ok;
-    std::string out;    // the output described; for strings "<" is there before
-    std::string rest;   // what stays unread
+    std::string out;   // the output described; for strings "<" is there before
+    std::string rest;  // what stays unread
 };
 
 void check(const Case& c) {
@@ -62,12 +62,9 @@ TEST(Readers, Match) {
 
 TEST(Readers, Comment) {
     const std::vector<Case> cases = {
-        {Op::Comment, "", "/x", false, "", "/x"},
-        {Op::Comment, "", "/", false, "", "/"},
-        {Op::Comment, "", "//", true, "", ""},
-        {Op::Comment, "", "// c\r\n  x", true, "", "x"},
-        {Op::Comment, "", "x", false, "", "x"},
-        {Op::Comment, "", " //", false, "", " //"},
+        {Op::Comment, "", "/x", false, "", "/x"}, {Op::Comment, "", "/", false, "", "/"},
+        {Op::Comment, "", "//", true, "", ""},    {Op::Comment, "", "// c\r\n  x", true, "", "x"},
+        {Op::Comment, "", "x", false, "", "x"},   {Op::Comment, "", " //", false, "", " //"},
     };
     for (const Case& c : cases) check(c);
 }
@@ -159,12 +156,9 @@ TEST(Readers, Number) {
 
 TEST(Readers, Literals) {
     const std::vector<Case> cases = {
-        {Op::Bool, "", "true", true, "true", ""},
-        {Op::Bool, "", "True", false, "false", "True"},
-        {Op::Bool, "", "falsey", true, "false", "y"},
-        {Op::Null, "", ",", true, "", ","},
-        {Op::Null, "", "nil", false, "", "nil"},
-        {Op::Null, "", "nullx", true, "", "x"},
+        {Op::Bool, "", "true", true, "true", ""},     {Op::Bool, "", "True", false, "false", "True"},
+        {Op::Bool, "", "falsey", true, "false", "y"}, {Op::Null, "", ",", true, "", ","},
+        {Op::Null, "", "nil", false, "", "nil"},      {Op::Null, "", "nullx", true, "", "x"},
     };
     for (const Case& c : cases) check(c);
 }
@@ -252,8 +246,16 @@ TEST(Parser, Documents) {
 // The text entry points answer as the stream entry points do.
 TEST(Parser, TextEntryPointsMatchStreams) {
     const std::vector<std::string> inputs = {
-        "{\"a\":[1,'x',{\"b\":null}],\"c\":true}", "[1,,2,]", "{\"k\":[1 {\"m\":2}}", "nul", "42 x",
-        "tr// c\nux", "[1e400]", "\x01[]", "  {} ", "",
+        "{\"a\":[1,'x',{\"b\":null}],\"c\":true}",
+        "[1,,2,]",
+        "{\"k\":[1 {\"m\":2}}",
+        "nul",
+        "42 x",
+        "tr// c\nux",
+        "[1e400]",
+        "\x01[]",
+        "  {} ",
+        "",
     };
     for (const std::string& input : inputs) {
         SCOPED_TRACE(input);
@@ -467,10 +469,11 @@ std::vector<std::pair<std::string, bool>> every_entry_point(const std::string& t
     results.emplace_back("validate stream", zqjson::validate(s));
     Object o;
     Array a;
-    results.emplace_back("open_document text",
-                         zqjson::detail::open_document(std::string_view(text), o, a) != zqjson::detail::Opened::Nothing);
+    results.emplace_back("open_document text", zqjson::detail::open_document(std::string_view(text), o, a) !=
+                                                   zqjson::detail::Opened::Nothing);
     auto d = stream();
-    results.emplace_back("open_document stream", zqjson::detail::open_document(d, o, a) != zqjson::detail::Opened::Nothing);
+    results.emplace_back("open_document stream",
+                         zqjson::detail::open_document(d, o, a) != zqjson::detail::Opened::Nothing);
     return results;
 }
 
@@ -503,9 +506,8 @@ TEST(Depth, AtTheBoundTheDocumentIsComplete) {
 
 TEST(Depth, HundredThousandLevelsFailCleanly) {
     constexpr std::size_t kDeep = 100000;
-    for (const std::string& text :
-         {nested_arrays(kDeep), nested_objects(kDeep), nested_mixed(kDeep), std::string(kDeep, '['),
-          "{\"k\":" + std::string(kDeep, '[')}) {
+    for (const std::string& text : {nested_arrays(kDeep), nested_objects(kDeep), nested_mixed(kDeep),
+                                    std::string(kDeep, '['), "{\"k\":" + std::string(kDeep, '[')}) {
         expect_everywhere(text, false);
     }
 }

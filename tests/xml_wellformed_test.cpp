@@ -18,9 +18,10 @@ namespace {
 // quotes, markup characters, non-ASCII letters, names the renderer uses
 // itself, and the allowed control characters.
 const std::vector<std::string> kPieces = {
-    "",          "a",   "son", "9lives", "1",  "my key", "a-b", "x.y",          "a:b",      "<",     "&",
-    "\"q\"",     "'",   ">",   "]]>",    "/",  "\\",     "-",   ".",            "\xc3\xa9", "_x",    "j",
-    "NoTagName", "?!#", "\t",  "\n",     "\r", "&amp;",  "<!--", "\xe5\x90\x8d", "\xc2\xb7", "x\xcc\x80",
+    "",      "a",        "son",          "9lives",   "1",         "my key", "a-b", "x.y", "a:b",
+    "<",     "&",        "\"q\"",        "'",        ">",         "]]>",    "/",   "\\",  "-",
+    ".",     "\xc3\xa9", "_x",           "j",        "NoTagName", "?!#",    "\t",  "\n",  "\r",
+    "&amp;", "<!--",     "\xe5\x90\x8d", "\xc2\xb7", "x\xcc\x80",
 };
 
 class DocumentMaker {
@@ -44,14 +45,22 @@ private:
     Value value(int depth) {
         const Number numbers[] = {0, -0.0, 1, 0.1, 1e16, -2.5e-7, 123456789.125};
         switch (pick(depth < kDeepest ? 8 : 6)) {
-            case 0: return Value(numbers[pick(std::size(numbers))]);
-            case 1: return Value(text());
-            case 2: return Value(pick(2) == 1);
-            case 3: return Value(Null());
-            case 4: return Value();
-            case 5: return Value(text());
-            case 6: return Value(object(depth + 1));
-            default: return Value(array(depth + 1));
+            case 0:
+                return Value(numbers[pick(std::size(numbers))]);
+            case 1:
+                return Value(text());
+            case 2:
+                return Value(pick(2) == 1);
+            case 3:
+                return Value(Null());
+            case 4:
+                return Value();
+            case 5:
+                return Value(text());
+            case 6:
+                return Value(object(depth + 1));
+            default:
+                return Value(array(depth + 1));
         }
     }
 
@@ -108,10 +117,19 @@ TEST(XmlWellFormed, GeneratedDocumentsInEveryDialect) {
 // dialect's rendering is still accepted.
 TEST(XmlWellFormed, CharactersXmlCannotCarry) {
     const std::string kClasses[] = {
-        "\x01", "\x08", "\x1f", "\x7f", "\r",                        // controls, and CR
-        "\xef\xbf\xbe", "\xef\xbf\xbf",                            // U+FFFE, U+FFFF
-        "\xff", "\xc3", "\xed\xa0\x80", "\xc0\xaf", "\xf4\x90\x80\x80",  // not UTF-8
-        "\xe2\x82\xac\xf0\x9f\x98\x80",                            // UTF-8 kept as it is
+        "\x01",
+        "\x08",
+        "\x1f",
+        "\x7f",
+        "\r",  // controls, and CR
+        "\xef\xbf\xbe",
+        "\xef\xbf\xbf",  // U+FFFE, U+FFFF
+        "\xff",
+        "\xc3",
+        "\xed\xa0\x80",
+        "\xc0\xaf",
+        "\xf4\x90\x80\x80",              // not UTF-8
+        "\xe2\x82\xac\xf0\x9f\x98\x80",  // UTF-8 kept as it is
     };
     for (const std::string& c : kClasses) {
         Object object;

@@ -57,8 +57,8 @@ std::string read_file(const std::string& path) {
 ToolRun run_zqjson(const std::string& arguments, const std::string& input = "", const std::string& before = "") {
     const TempFile in("stdin", input);
     const TempFile err("stderr", "");
-    const std::string command = before + std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" +
-                                in.path() + " 2>" + err.path();
+    const std::string command =
+        before + std::string(ZQ_EMULATOR) + " " + ZQ_TOOL + " " + arguments + " <" + in.path() + " 2>" + err.path();
     std::FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
     ToolRun run{-1, "", ""};
@@ -148,7 +148,8 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
         {"compact", "[0.6666666666666666, 1e6, \"\\u0001\"]", "[0.6666666666666666, 1000000, \"\\u0001\"]\n"},
         {"validate", "\x01 {\"k\": [1, 2]} garbage", ""},
         {"xml --dialect jxml", "{\"k\": [1]}", xml_document("\t<k>\n\t\t<j son=\"n\">1</j>\n\n\t</k>\n")},
-        {"xml --dialect jsonx", "[true] tail", xml_document("<JsonArray>\n\t<JsonItem>true</JsonItem>\n\n</JsonArray>\n")},
+        {"xml --dialect jsonx", "[true] tail",
+         xml_document("<JsonArray>\n\t<JsonItem>true</JsonItem>\n\n</JsonArray>\n")},
         {"xml --dialect jxmlex", "{'s': 'a&b'}", xml_document("\t<j son=\"s:s\" s=\"a&amp;b\">a&amp;b</j>\n")},
         {"xml --dialect tagged", "{\"9\": null}", xml_document("\t<_9 type=\"json:null\" name=\"9\" />\n")},
         {"xml --dialect jxml", "{}", xml_document("")},
@@ -164,7 +165,8 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
          "[0.1, 2.5e-07, 123456789012345680, 1.7976931348623157e+308, -0]\n"},
         {"compact", "[123456789012345678, 0.30000000000000004]", "[1.234567890123457e+17, 0.3]\n"},
         {"reformat --exact", "[0.30000000000000004]", "[\n\t0.30000000000000004 \n] \n"},
-        {"xml --exact --dialect jsonx", "[1e23]", xml_document("<JsonArray>\n\t<JsonItem>1e+23</JsonItem>\n\n</JsonArray>\n")},
+        {"xml --exact --dialect jsonx", "[1e23]",
+         xml_document("<JsonArray>\n\t<JsonItem>1e+23</JsonItem>\n\n</JsonArray>\n")},
         {"get --exact /0", "[0.30000000000000004]", "0.30000000000000004\n"},
     };
     for (const auto& c : cases) {
@@ -191,8 +193,8 @@ TEST(ZqjsonTool, SeveralInputsInTurn) {
         {"compact " + one.path() + " - " + one.path(), 0, "{\"a\": 1}\n[3]\n{\"a\": 1}\n", ""},
         {"compact " + broken.path() + " -", 1, "[3]\n",
          "zqjson: " + broken.path() + ": not accepted: line 1, column 3: unexpected end of input\n"},
-        {"xml --dialect=jsonx -- " + dash.path(), 0, xml_document("<JsonArray>\n\t<JsonItem>2</JsonItem>\n\n</JsonArray>\n"),
-         ""},
+        {"xml --dialect=jsonx -- " + dash.path(), 0,
+         xml_document("<JsonArray>\n\t<JsonItem>2</JsonItem>\n\n</JsonArray>\n"), ""},
         {"compact - >/dev/full", 2, "", "zqjson: <stdout>: cannot write\n"},
         {"validate - " + one.path() + " " + path_in_temp("none.json"), 2, "",
          "zqjson: " + path_in_temp("none.json") + ": cannot open: No such file or directory\n"},
@@ -321,7 +323,8 @@ TEST(ZqjsonTool, TooLittleMemoryIsOneLine) {
 // in every dialect, for the awkward inputs too.
 TEST(ZqjsonTool, XmlOutputIsAnXmlDocument) {
     if (std::system("command -v xmllint >/dev/null") != 0) GTEST_SKIP() << "xmllint is not installed";
-    std::vector<std::string> inputs = {"{}", "[]", "[[]]", "{\"\": 1, \"1x\": [2], \"a b\": {\"<&>\": [{}]}, \"son\": 3}"};
+    std::vector<std::string> inputs = {"{}", "[]", "[[]]",
+                                       "{\"\": 1, \"1x\": [2], \"a b\": {\"<&>\": [{}]}, \"son\": 3}"};
     for (const auto& entry : std::filesystem::directory_iterator(std::string(ZQ_HOSTILE_DIR) + "/accepted"))
         inputs.push_back(read_file(entry.path().string()));
     for (const char* dialect : {"jsonx", "jxml", "jxmlex", "tagged"}) {

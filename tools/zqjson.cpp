@@ -86,11 +86,11 @@ struct Arguments {
     std::vector<const char*> files;  // "-": standard input
     Syntax syntax = Syntax::Lenient;
     NumberForm numbers = NumberForm::Rounded;
-    Format dialect = JSONx;              // of the xml command
-    std::string root = kDefaultRoot;     // of the xml command
-    bool fragment = false;               // of the xml command
-    const char* pointer = nullptr;       // of the get command
-    bool raw = false;                    // of the get command
+    Format dialect = JSONx;           // of the xml command
+    std::string root = kDefaultRoot;  // of the xml command
+    bool fragment = false;            // of the xml command
+    const char* pointer = nullptr;    // of the get command
+    bool raw = false;                 // of the get command
 };
 
 constexpr const char* kStdinPath = "-";
@@ -345,11 +345,12 @@ int get_command(const Arguments& arguments) {
 // The library's rendering, inside one root element unless a fragment is
 // asked for: the rendering alone may hold several top-level elements, or none.
 int xml_command(const Arguments& arguments) {
-    const std::string header = std::string(zqjson_xml::default_header()) +
-                               (arguments.fragment ? "" : "<" + arguments.root + ">\n");
+    const std::string header =
+        std::string(zqjson_xml::default_header()) + (arguments.fragment ? "" : "<" + arguments.root + ">\n");
     return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root(
-            [&](const auto& root) { zqjson_xml::write_xml(std::cout, root, arguments.dialect, header, arguments.numbers); });
+        document.with_root([&](const auto& root) {
+            zqjson_xml::write_xml(std::cout, root, arguments.dialect, header, arguments.numbers);
+        });
         if (!arguments.fragment) std::cout << "</" << arguments.root << ">\n";
         return kSuccess;
     });
@@ -502,7 +503,7 @@ struct OptionName {
 };
 
 constexpr OptionName kOptions[] = {
-    {"--dialect", kDialectOption, true}, {"--root", kRootOption, true},     {"--raw", kRawOption, false},
+    {"--dialect", kDialectOption, true}, {"--root", kRootOption, true},    {"--raw", kRawOption, false},
     {"--strict", kStrictOption, false},  {"--exact", kExactOption, false}, {"--fragment", kFragmentOption, false},
 };
 
@@ -594,7 +595,8 @@ int run_command(const Command& command, int argc, char** argv) {
                            "' is not a JSON Pointer: it starts with '/', as in /a/0, or is '' for the whole document");
     if ((command.options & kDialectOption) != 0 && (given & kDialectOption) == 0)
         return usage_error(std::string(command.name) + " needs --dialect " + kDialectNames);
-    if ((given & kRootOption) != 0 && arguments.fragment) return usage_error("--root and --fragment exclude each other");
+    if ((given & kRootOption) != 0 && arguments.fragment)
+        return usage_error("--root and --fragment exclude each other");
     if (arguments.files.empty()) arguments.files.push_back(kStdinPath);
     return command.run(arguments);
 }

@@ -15,8 +15,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
+
+#include "engine/ZQSnapEngine.h"
 
 namespace {
 
@@ -36,35 +41,6 @@ constexpr const char* kUsage =
 
 constexpr std::size_t kCanaryBytes = 4096;
 constexpr unsigned kCallTimeoutSeconds = 10;
-
-// The parameter lists of the family, by position and width.
-enum class Shape { Version, IsSupported, FileRevert, Common };
-
-using VersionFn = void (*)(void*, void*, void*);
-using IsSupportedFn = int (*)(void*, std::int32_t, void*, void*, std::int16_t);
-using FileRevertFn = int (*)(void*, void*, void*, std::int16_t, void*);
-using CommonFn = int (*)(void*, std::int16_t, void*);
-
-struct EntryPoint {
-    const char* name;
-    Shape shape;
-};
-
-constexpr std::array<EntryPoint, 13> kEntryPoints{{
-    {"zqso_version", Shape::Version},
-    {"zqso_isSupported", Shape::IsSupported},
-    {"zqso_prepareDevices", Shape::Common},
-    {"zqso_unprepareDevices", Shape::Common},
-    {"zqso_snapDevices", Shape::Common},
-    {"zqso_postSnapDevices", Shape::Common},
-    {"zqso_isMapped", Shape::Common},
-    {"zqso_mapSnaps", Shape::Common},
-    {"zqso_unmapSnaps", Shape::Common},
-    {"zqso_deleteSnaps", Shape::Common},
-    {"zqso_revertSnaps", Shape::Common},
-    {"zqso_fileRevert", Shape::FileRevert},
-    {"zqso_reconcileSnaps", Shape::Common},
-}};
 
 // Buffers with a distinct byte pattern each, and non-zero integers.
 struct Canaries {
@@ -94,32 +70,65 @@ struct Canaries {
     }
 };
 
+// The arguments of one call, handed out by type in parameter order: each
+// pointer parameter takes the next buffer, each integer the canary of its
+// width (or null pointers and zeros).
+class Arguments {
+public:
+    Arguments(Canaries& canaries, bool with_canaries) : canaries_(canaries), with_canaries_(with_canaries) {}
+
+    template <class T>
+    T next() {
+        if constexpr (std::is_pointer_v<T>) {
+            return with_canaries_ ? canaries_.ptr(buffers_taken_++) : nullptr;
+        } else if constexpr (std::is_same_v<T, std::int16_t>) {
+            return with_canaries_ ? canaries_.int16 : 0;
+        } else {
+            static_assert(std::is_same_v<T, std::int32_t>, "the family passes pointers and 16- and 32-bit integers");
+            return with_canaries_ ? canaries_.int32 : 0;
+        }
+    }
+
+private:
+    Canaries& canaries_;
+    bool with_canaries_;
+    std::size_t buffers_taken_ = 0;
+};
+
+// Calls an entry point through its own type; one that answers nothing
+// counts as answering 1.
+template <class Signature>
+struct TypedCall;
+template <class Result, class... Parameters>
+struct TypedCall<Result(Parameters...)> {
+    static int call(void* fn, Arguments& arguments) {
+        // A braced list takes the arguments left to right, in parameter order.
+        const std::tuple<Parameters...> values{arguments.next<Parameters>()...};
+        const auto typed = reinterpret_cast<Result (*)(Parameters...)>(fn);
+        if constexpr (std::is_void_v<Result>) {
+            std::apply(typed, values);
+            return 1;
+        } else {
+            return std::apply(typed, values);
+        }
+    }
+};
+
+struct EntryPoint {
+    const char* name;
+    int (*call)(void* fn, Arguments& arguments);
+};
+
+#define ZQSO_PROBE_ENTRY_POINT(result, name, parameters, arguments) {#name, &TypedCall<result parameters>::call},
+constexpr EntryPoint kEntryPoints[] = {ZQSO_ENTRY_POINTS(ZQSO_PROBE_ENTRY_POINT)};
+#undef ZQSO_PROBE_ENTRY_POINT
+constexpr std::size_t kEntryPointCount = std::size(kEntryPoints);
+
 // Calls one entry point; answers what went wrong, or the empty string.
 std::string call_once(const EntryPoint& ep, void* fn, bool with_canaries) {
     Canaries c;
-    void* p[4] = {nullptr, nullptr, nullptr, nullptr};
-    std::int16_t i16 = 0;
-    std::int32_t i32 = 0;
-    if (with_canaries) {
-        for (std::size_t b = 0; b < 4; ++b) p[b] = c.ptr(b);
-        i16 = c.int16;
-        i32 = c.int32;
-    }
-    int status = 1;
-    switch (ep.shape) {
-        case Shape::Version:
-            reinterpret_cast<VersionFn>(fn)(p[0], p[1], p[2]);
-            break;
-        case Shape::IsSupported:
-            status = reinterpret_cast<IsSupportedFn>(fn)(p[0], i32, p[1], p[2], i16);
-            break;
-        case Shape::FileRevert:
-            status = reinterpret_cast<FileRevertFn>(fn)(p[0], p[1], p[2], i16, p[3]);
-            break;
-        case Shape::Common:
-            status = reinterpret_cast<CommonFn>(fn)(p[0], i16, p[1]);
-            break;
-    }
+    Arguments arguments(c, with_canaries);
+    const int status = ep.call(fn, arguments);
     if (status != 1) return "answered " + std::to_string(status) + ", expected 1";
     if (with_canaries) return c.first_change();
     return {};
@@ -148,8 +157,7 @@ std::string call_isolated(const EntryPoint& ep, void* fn, bool with_canaries) {
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     if (WIFSIGNALED(wstatus)) {
-        if (WTERMSIG(wstatus) == SIGALRM)
-            return "did not return within " + std::to_string(kCallTimeoutSeconds) + " s";
+        if (WTERMSIG(wstatus) == SIGALRM) return "did not return within " + std::to_string(kCallTimeoutSeconds) + " s";
         return std::string("crashed (") + strsignal(WTERMSIG(wstatus)) + ")";
     }
     if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0 && verdict.empty())
@@ -212,7 +220,7 @@ int probe(const Options& opt) {
         if (!with_nulls.empty() || !with_canaries.empty()) ++failures;
     }
 
-    const int total = static_cast<int>(kEntryPoints.size());
+    const int total = static_cast<int>(kEntryPointCount);
     if (failures == 0) {
         std::printf("PASS: %d of %d entry points resolved%s\n", resolved, total,
                     opt.call ? "; each answered as expected and left every buffer unchanged" : "");

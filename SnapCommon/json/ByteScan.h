@@ -12,13 +12,17 @@ namespace zqjson::detail::bytes {
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighs = kOnes * 0x80;
 
-// Whether some byte of `word` is below `bound` (at most 0x80).
-constexpr bool any_below(std::uint64_t word, unsigned char bound) {
-    return ((word - kOnes * bound) & ~word & kHighs) != 0;
+// The tests answer a mask, non-zero when some byte matches, rather than a
+// bool: several of them join with `|` into one test without a branch each,
+// which on bools compilers rightly take for a mistyped `||`.
+
+// Non-zero when some byte of `word` is below `bound` (at most 0x80).
+constexpr std::uint64_t any_below(std::uint64_t word, unsigned char bound) {
+    return (word - kOnes * bound) & ~word & kHighs;
 }
 
-// Whether some byte of `word` is `c`.
-constexpr bool any_equal(std::uint64_t word, char c) {
+// Non-zero when some byte of `word` is `c`.
+constexpr std::uint64_t any_equal(std::uint64_t word, char c) {
     return any_below(word ^ (kOnes * static_cast<unsigned char>(c)), 1);
 }
 

@@ -71,8 +71,7 @@ class TextBuffer {
 public:
     using Pos = std::ptrdiff_t;
 
-    explicit TextBuffer(std::string_view text)
-        : begin_(text.data()), p_(begin_), end_(begin_ + text.size()) {}
+    explicit TextBuffer(std::string_view text) : begin_(text.data()), p_(begin_), end_(begin_ + text.size()) {}
 
     int sgetc() const { return p_ != end_ ? to_int(*p_) : kEnd; }
     int sbumpc() { return p_ != end_ ? to_int(*p_++) : kEnd; }
@@ -100,7 +99,8 @@ public:
 
     // White space of the classic locale: space, and tab to carriage return.
     static bool is_space(int c) {
-        constexpr std::uint64_t kSpaces = 1ULL << ' ' | 1ULL << '\t' | 1ULL << '\n' | 1ULL << '\v' | 1ULL << '\f' | 1ULL << '\r';
+        constexpr std::uint64_t kSpaces =
+            1ULL << ' ' | 1ULL << '\t' | 1ULL << '\n' | 1ULL << '\v' | 1ULL << '\f' | 1ULL << '\r';
         return static_cast<unsigned>(c) <= ' ' && (kSpaces >> c & 1) != 0;
     }
     static bool attached() { return true; }

@@ -225,7 +225,7 @@ int significant_digits(const std::ostream& out) {
     switch (out.flags() & std::ios_base::floatfield) {
         case std::ios_base::scientific:
             return std::min(precision + 1, kRoundTripDigits);
-        case std::ios_base::fixed:  // every digit of the integer part
+        case std::ios_base::fixed:                              // every digit of the integer part
         case std::ios_base::fixed | std::ios_base::scientific:  // hexadecimal, exact
             return kRoundTripDigits;
         default:

@@ -30,7 +30,8 @@ void take_children(Value& v, std::vector<Value*>& values) noexcept {
     const std::size_t count = array ? array->values().size() : object ? object->kv_map().size() : 0;
     if (count == 0) return;
     try {
-        if (values.capacity() - values.size() < count) values.reserve(std::max(values.size() + count, 2 * values.capacity()));
+        if (values.capacity() - values.size() < count)
+            values.reserve(std::max(values.size() + count, 2 * values.capacity()));
     } catch (const std::bad_alloc&) {
         return;
     }
@@ -260,9 +261,7 @@ void Array::import(const Value& v) {
     fresh.release();
 }
 
-const Value* Array::find(std::size_t index) const {
-    return index < elements_.size() ? elements_[index] : nullptr;
-}
+const Value* Array::find(std::size_t index) const { return index < elements_.size() ? elements_[index] : nullptr; }
 
 Value* Array::find(std::size_t index) { return index < elements_.size() ? elements_[index] : nullptr; }
 

@@ -31,12 +31,23 @@ struct ModelAccess {
         if (from.type_ == InvalidType) return;
         to.type_ = from.type_;
         switch (from.type_) {
-            case NumberType: to.number_ = from.number_; break;
-            case BooleanType: to.boolean_ = from.boolean_; break;
-            case StringType: to.string_ = from.string_; break;
-            case ArrayType: to.array_ = from.array_; break;
-            case ObjectType: to.object_ = from.object_; break;
-            default: break;
+            case NumberType:
+                to.number_ = from.number_;
+                break;
+            case BooleanType:
+                to.boolean_ = from.boolean_;
+                break;
+            case StringType:
+                to.string_ = from.string_;
+                break;
+            case ArrayType:
+                to.array_ = from.array_;
+                break;
+            case ObjectType:
+                to.object_ = from.object_;
+                break;
+            default:
+                break;
         }
         from.type_ = InvalidType;
     }

@@ -1,19 +1,18 @@
 // The node store, and the allocation functions of Value, Array and Object
 // that draw on it.
-#include "NodePool.h"
-
 #include <linux/futex.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <new>
 #include <type_traits>
 
 #include "../ZQJson.h"
+#include "Heap.h"
+#include "NodePool.h"
 
 namespace zqjson {
 namespace detail {
@@ -117,7 +116,7 @@ NodePool::Slab* NodePool::open_slab() {
     if (slab) {
         spare_ = nullptr;
     } else {
-        slab = static_cast<Slab*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
+        slab = static_cast<Slab*>(heap::aligned(kSlabBytes, kSlabBytes));
         if (!slab) throw std::bad_alloc();
         ++slabs_;
         slab->listed = false;
@@ -147,7 +146,7 @@ void NodePool::unlist(Slab* slab) {
 void NodePool::retire(Slab* slab) {
     if (slab->listed) unlist(slab);
     if (spare_) {
-        std::free(slab);
+        heap::release(slab);
         --slabs_;
         return;
     }

@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
+
+#include "Heap.h"
 
 namespace zqjson::detail {
 
@@ -21,7 +22,7 @@ public:
     OutputBuffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
-    ~OutputBuffer() { std::free(data_); }
+    ~OutputBuffer() { heap::release(data_); }
 
     void append(char c) { *claim(1) = c, ++size_; }
     void append(const char* text, std::size_t size) {
@@ -99,7 +100,7 @@ private:
 
     void grow(std::size_t count) {
         const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
-        char* data = static_cast<char*>(std::realloc(data_, capacity));
+        char* data = static_cast<char*>(heap::resized(data_, capacity));
         if (!data) throw std::bad_alloc();
         data_ = data;
         capacity_ = capacity;

@@ -8,8 +8,6 @@
 // on the exact language that sequence accepts, quirks included. Where the
 // common case allows, a reader first takes a fast path that does what the
 // sequence would do on a good stream, in fewer steps.
-#include "Parser.h"
-
 #include <charconv>
 #include <istream>
 #include <limits>
@@ -18,6 +16,7 @@
 #include <utility>
 
 #include "ModelAccess.h"
+#include "Parser.h"
 
 namespace zqjson {
 namespace detail {
@@ -29,9 +28,7 @@ bool is_digit(int c) { return c >= '0' && c <= '9'; }
 // Whether the number extraction of the classic locale can take `c` first.
 bool starts_number(int c) { return is_digit(c) || c == '+' || c == '-' || c == '.'; }
 
-bool is_identifier_start(int c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$';
-}
+bool is_identifier_start(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$'; }
 
 // Whether a number's magnitude is at least one, from its text: decides, for a
 // value out of the double's range, between an overflow and an underflow.
@@ -128,7 +125,6 @@ void append_escape(Text& out, int c, char delim) {
             out.push_back(static_cast<char>(c));
     }
 }
-
 
 // A UTF-16 code unit from a \\u escape, written as UTF-8. A high surrogate
 // waits in `high` for a low one from the next escape; an unpaired one
@@ -462,7 +458,8 @@ bool Grammar<In, Build, kSyntax>::number_slowly(Number& value) {
     in_.clear();
     in_.seekg(start);
     if (took_some) {
-        const bool overflow = value == std::numeric_limits<double>::max() || value == -std::numeric_limits<double>::max();
+        const bool overflow =
+            value == std::numeric_limits<double>::max() || value == -std::numeric_limits<double>::max();
         note_at(start_offset, overflow ? kOutOfRange : kInvalidNumber);
     }
     return false;

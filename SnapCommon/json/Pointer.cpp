@@ -99,16 +99,10 @@ Value* lookup(Object& root, std::string_view pointer) { return lookup_in(root, p
 Value* lookup(Array& root, std::string_view pointer) { return lookup_in(root, pointer); }
 
 // A lookup changes nothing, so the read-only forms share the walk.
-const Value* lookup(const Value& root, std::string_view pointer) {
-    return lookup(const_cast<Value&>(root), pointer);
-}
+const Value* lookup(const Value& root, std::string_view pointer) { return lookup(const_cast<Value&>(root), pointer); }
 
-const Value* lookup(const Object& root, std::string_view pointer) {
-    return lookup(const_cast<Object&>(root), pointer);
-}
+const Value* lookup(const Object& root, std::string_view pointer) { return lookup(const_cast<Object&>(root), pointer); }
 
-const Value* lookup(const Array& root, std::string_view pointer) {
-    return lookup(const_cast<Array&>(root), pointer);
-}
+const Value* lookup(const Array& root, std::string_view pointer) { return lookup(const_cast<Array&>(root), pointer); }
 
 }  // namespace zqjson

@@ -88,7 +88,8 @@ bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
 // "00" to "99": a number's digits are written two at a time.
 constexpr std::array<char, 200> kDigitPairs = [] {
     std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) pairs[2 * i] = static_cast<char>('0' + i / 10), pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    for (int i = 0; i < 100; ++i)
+        pairs[2 * i] = static_cast<char>('0' + i / 10), pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
     return pairs;
 }();
 
@@ -151,7 +152,6 @@ char* format_general(char* first, char* last, double d, int digits) {
 
 namespace {
 
-
 // The largest number of kNumberDigits significant digits that reads back.
 // The few doubles above it round, at that many digits, to a text beyond the
 // largest double, which the parser rejects as out of range; they are written
@@ -166,7 +166,6 @@ double within_readable_range(double d) {
 // The shortest text that reads back as `d`, finite.
 char* format_exact(char* first, char* last, double d) { return std::to_chars(first, last, d).ptr; }
 
-
 }  // namespace
 
 // Rounded: writes `n` as a stream with precision kNumberDigits writes it in
@@ -179,7 +178,6 @@ char* format_number(char* first, Number n, NumberForm form) {
     if (form == NumberForm::Exact) return format_exact(first, last, d);
     return format_general(first, last, within_readable_range(d), kNumberDigits);
 }
-
 
 NumberText::NumberText(Number n, NumberForm form)
     : size_(static_cast<std::size_t>(format_number(chars_, n, form) - chars_)) {}

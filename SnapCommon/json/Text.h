@@ -50,8 +50,8 @@ inline constexpr std::array<bool, 256> kNeedsEscape = [] {
 
 // Whether some byte of `word` needs an escape.
 constexpr bool any_needs_escape(std::uint64_t word) {
-    return bytes::any_below(word, 0x20) | bytes::any_equal(word, '"') |
-           bytes::any_equal(word, '\\') | bytes::any_equal(word, '/');
+    return bytes::any_below(word, 0x20) | bytes::any_equal(word, '"') | bytes::any_equal(word, '\\') |
+           bytes::any_equal(word, '/');
 }
 
 // The first byte from `p` on that needs an escape, or `end`.
@@ -98,7 +98,6 @@ inline std::string_view json_escape(char c) {
     return {escape.text, escape.size};
 }
 
-
 // Room for any number's text: sign, 16 digits, point and a five-character
 // exponent, with room to spare.
 constexpr std::size_t kNumberChars = 32;
@@ -107,7 +106,6 @@ constexpr std::size_t kNumberChars = 32;
 // (compact output: to the stream's precision), or exactly, as the shortest
 // text that reads back as the same double.
 enum class NumberForm { Rounded, Exact };
-
 
 // The text of one number, held in place so that writing it needs no
 // allocation.
@@ -124,7 +122,6 @@ private:
     char chars_[kNumberChars];
     std::size_t size_;
 };
-
 
 // The most significant digits a double ever needs.
 constexpr int kMostDigits = 17;

@@ -6,8 +6,8 @@
 // wrappers are "JsonArray", and keys and texts inside attribute values have
 // their "&", "<" and '"' made safe.
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -264,9 +264,7 @@ std::string_view attribute_form(char c) {
 }
 
 // The bytes that the JSON escaping rewrites.
-bool is_json_escaped(char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/';
-}
+bool is_json_escaped(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/'; }
 
 // Whether some byte of `word` may need rewriting in either kind of
 // attribute value.
@@ -280,11 +278,9 @@ bool may_stop_attribute(std::uint64_t word) {
 // looks for every byte either kind of value rewrites; the byte test is exact.
 template <bool (*is_special)(char)>
 const char* next_attribute_stop(const char* p, const char* end) {
-    return detail::bytes::find_first(
-        p, end, may_stop_attribute,
-        [](unsigned char c) {
-            return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
-        });
+    return detail::bytes::find_first(p, end, may_stop_attribute, [](unsigned char c) {
+        return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
+    });
 }
 
 // Runs that need neither escaping go in bulk.
@@ -320,9 +316,9 @@ struct Range {
 };
 
 constexpr Range kNameStartChars[] = {
-    {'A', 'Z'},         {'_', '_'},         {'a', 'z'},         {0xC0, 0xD6},       {0xD8, 0xF6},
-    {0xF8, 0x2FF},      {0x370, 0x37D},     {0x37F, 0x1FFF},    {0x200C, 0x200D},   {0x2070, 0x218F},
-    {0x2C00, 0x2FEF},   {0x3001, 0xD7FF},   {0xF900, 0xFDCF},   {0xFDF0, 0xFFFD},   {0x10000, 0xEFFFF},
+    {'A', 'Z'},       {'_', '_'},       {'a', 'z'},       {0xC0, 0xD6},     {0xD8, 0xF6},
+    {0xF8, 0x2FF},    {0x370, 0x37D},   {0x37F, 0x1FFF},  {0x200C, 0x200D}, {0x2070, 0x218F},
+    {0x2C00, 0x2FEF}, {0x3001, 0xD7FF}, {0xF900, 0xFDCF}, {0xFDF0, 0xFFFD}, {0x10000, 0xEFFFF},
 };
 
 constexpr Range kMoreNameChars[] = {
@@ -725,8 +721,8 @@ private:
     const detail::NumberForm numbers_;
     const Drain drain_;
     std::string names_;  // of the open containers' elements, innermost last
-    Out scratch_;  // a name made from a key, while it is written
-    Out text_;  // scratch for escaped content that is written twice
+    Out scratch_;        // a name made from a key, while it is written
+    Out text_;           // scratch for escaped content that is written twice
 };
 
 void render_into(Out& out, const Value& root, Format format, detail::NumberForm numbers, std::ostream* stream) {
