@@ -150,9 +150,11 @@ public:
                 },
                 [](unsigned char b) { return b == '"' || b == '\\' || b < 0x20 || b >= 0x80; });
             if (p == end || to_int(*p) < 0x80) break;
-            const std::size_t length = utf8_length(p, end);
-            if (length == 0) break;
-            p += length;
+            // Text in other scripts goes character by character, without a
+            // word scan between two of them; a malformed one stops the run.
+            std::size_t length = 0;
+            while (p != end && to_int(*p) >= 0x80 && (length = utf8_length(p, end)) != 0) p += length;
+            if (p != end && to_int(*p) >= 0x80) break;
         }
         out.append(run, static_cast<std::size_t>(p - run));
         p_ = p;

@@ -15,7 +15,7 @@ struct Utf8Lead {
     int low = 0x80;
     int high = 0xBF;
 };
-constexpr Utf8Lead utf8_lead(int byte) {
+constexpr Utf8Lead utf8_lead_by_range(int byte) {
     if (byte >= 0xC2 && byte <= 0xDF) return {1, 0x80, 0xBF};
     if (byte == 0xE0) return {2, 0xA0, 0xBF};
     if (byte == 0xED) return {2, 0x80, 0x9F};
@@ -25,6 +25,17 @@ constexpr Utf8Lead utf8_lead(int byte) {
     if (byte == 0xF4) return {3, 0x80, 0x8F};
     return {};
 }
+// Looked up rather than worked out: text in other scripts asks once per
+// character.
+struct Utf8Leads {
+    Utf8Lead of[256];
+};
+inline constexpr Utf8Leads kUtf8Leads = [] {
+    Utf8Leads leads{};
+    for (int byte = 0; byte < 256; ++byte) leads.of[byte] = utf8_lead_by_range(byte);
+    return leads;
+}();
+constexpr Utf8Lead utf8_lead(int byte) { return kUtf8Leads.of[byte]; }
 
 // The length of the well-formed UTF-8 sequence at `p`, or 0.
 inline std::size_t utf8_length(const char* p, const char* end) {
