@@ -249,9 +249,6 @@ void append_xml_name(Sink& out, std::string_view key) {
 
 bool is_key_special(char c) { return c == '&' || c == '<' || c == '"'; }
 
-// The JXMLex value text has its "&" and "<" as entities already.
-bool is_text_special(char c) { return c == '"'; }
-
 std::string_view attribute_form(char c) {
     switch (c) {
         case '&':
@@ -266,8 +263,8 @@ std::string_view attribute_form(char c) {
 // The bytes that the JSON escaping rewrites.
 bool is_json_escaped(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\' || c == '/'; }
 
-// Whether some byte of `word` may need rewriting in either kind of
-// attribute value.
+// Whether some byte of `word` may need rewriting in a key's attribute
+// value.
 bool may_stop_attribute(std::uint64_t word) {
     using namespace detail::bytes;
     return any_below(word, 0x20) | any_equal(word, '"') | any_equal(word, '\\') | any_equal(word, '/') |
@@ -275,35 +272,50 @@ bool may_stop_attribute(std::uint64_t word) {
 }
 
 // The next byte that an attribute value rewrites, or `end`. The word test
-// looks for every byte either kind of value rewrites; the byte test is exact.
-template <bool (*is_special)(char)>
+// looks for every byte a key's value may rewrite; the byte test is exact.
 const char* next_attribute_stop(const char* p, const char* end) {
     return detail::bytes::find_first(p, end, may_stop_attribute, [](unsigned char c) {
-        return is_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
+        return is_key_special(static_cast<char>(c)) || is_json_escaped(static_cast<char>(c)) || is_high(c);
     });
 }
 
 // Runs that need neither escaping go in bulk.
-template <bool (*is_special)(char), class Sink>
+template <class Sink>
 void append_attribute_value(Sink& out, std::string_view text) {
-    if (is_plain_short<may_stop_attribute>(text)) return out.append(text);  // most keys and short values
+    if (is_plain_short<may_stop_attribute>(text)) return out.append(text);  // most keys
     const char* run = text.data();
     const char* const end = run + text.size();
-    for (const char* p = next_attribute_stop<is_special>(run, end); p != end;) {
+    for (const char* p = next_attribute_stop(run, end); p != end;) {
         const bool high = is_high(static_cast<unsigned char>(*p));
         const char* const carried = high ? skip_carried(p, end) : p;
         if (carried != p) {
-            p = next_attribute_stop<is_special>(carried, end);
+            p = next_attribute_stop(carried, end);
             continue;
         }
         out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
         if (high) {
             run = append_uncarried(out, p, end);
         } else {
-            out.append(is_special(*p) ? attribute_form(*p) : detail::json_escape(*p));
+            out.append(is_key_special(*p) ? attribute_form(*p) : detail::json_escape(*p));
             run = p + 1;
         }
-        p = next_attribute_stop<is_special>(run, end);
+        p = next_attribute_stop(run, end);
+    }
+    out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
+}
+
+// The JXMLex value text is element text already: its "&" and "<" are
+// entities, and its characters beyond ASCII are ones XML carries, so only
+// the JSON escaping remains, with the quote's entity after its backslash.
+template <class Sink>
+void append_value_text(Sink& out, std::string_view text) {
+    if (text.size() <= detail::kShortText && !detail::short_text_needs_escape(text)) return out.append(text);
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* p = detail::next_escape(run, end); p != end; p = detail::next_escape(run, end)) {
+        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
+        out.append(*p == '"' ? attribute_form('"') : detail::json_escape(*p));
+        run = p + 1;
     }
     out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
@@ -416,7 +428,7 @@ void append_typing(Sink& out, const Dialect& dialect, Code code, std::string_vie
             out.append(static_cast<char>(code));
             if (!key.empty()) {
                 out.append(':');
-                append_attribute_value<is_key_special>(out, key);
+                append_attribute_value(out, key);
             }
             out.append('"');
             return;
@@ -432,7 +444,7 @@ void append_value_attribute(Sink& out, std::string_view key, std::string_view te
     if (key == kReservedAttribute) out.append('_');
     append_xml_name(out, key);
     out.append("=\"");
-    append_attribute_value<is_text_special>(out, text);
+    append_value_text(out, text);
     out.append('"');
 }
 
@@ -446,7 +458,7 @@ void append_open_tag(Sink& out, const Dialect& dialect, Code code, std::string_v
     if (!key.empty()) {
         if (dialect.name_attribute) {
             out.append(" name=\"");
-            append_attribute_value<is_key_special>(out, key);
+            append_attribute_value(out, key);
             out.append('"');
         }
         if (dialect.value_attribute) append_value_attribute(out, key, text);
