@@ -152,8 +152,10 @@ public:
             if (p == end || to_int(*p) < 0x80) break;
             // Text in other scripts goes character by character, without a
             // word scan between two of them; a malformed one stops the run.
-            std::size_t length = 0;
-            while (p != end && to_int(*p) >= 0x80 && (length = utf8_length(p, end)) != 0) p += length;
+            for (std::size_t length = 0; p != end && to_int(*p) >= 0x80; p += length) {
+                length = is_common_three_byte(p, end) ? 3 : utf8_length(p, end);
+                if (length == 0) break;
+            }
             if (p != end && to_int(*p) >= 0x80) break;
         }
         out.append(run, static_cast<std::size_t>(p - run));

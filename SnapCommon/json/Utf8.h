@@ -48,6 +48,15 @@ inline std::size_t utf8_length(const char* p, const char* end) {
     return static_cast<std::size_t>(lead.continuations) + 1;
 }
 
+// Whether `p` begins a three-byte character led by E1 to EC, as most text
+// in other scripts does: no overlong form, surrogate or noncharacter begins
+// with those, so two continuation bytes make it well formed.
+inline bool is_common_three_byte(const char* p, const char* end) {
+    const auto lead = static_cast<unsigned char>(p[0]);
+    return lead >= 0xE1 && lead <= 0xEC && end - p >= 3 && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
+           (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80;
+}
+
 }  // namespace zqjson::detail
 
 #endif

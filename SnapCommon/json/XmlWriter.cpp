@@ -142,20 +142,12 @@ bool is_noncharacter(const char* p, std::size_t length) {
     return length == 3 && p[0] == '\xEF' && p[1] == '\xBF' && (p[2] == '\xBE' || p[2] == '\xBF');
 }
 
-// Most text in other scripts is of three-byte characters led by E1 to EC:
-// no overlong form, surrogate or noncharacter can begin with those.
-bool is_common_three_byte(const char* p, const char* end) {
-    const auto lead = static_cast<unsigned char>(p[0]);
-    return lead >= 0xE1 && lead <= 0xEC && end - p >= 3 && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
-           (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80;
-}
-
 // Past the characters from `p` on, each beginning with a byte from 0x80 on,
 // that XML carries as they are: text in other scripts stays in the run
 // around it rather than going character by character.
 const char* skip_carried(const char* p, const char* end) {
     while (p != end && is_high(static_cast<unsigned char>(*p))) {
-        if (is_common_three_byte(p, end)) {
+        if (detail::is_common_three_byte(p, end)) {
             p += 3;
             continue;
         }
