@@ -153,7 +153,7 @@ public:
             // Text in other scripts goes character by character, without a
             // word scan between two of them; a malformed one stops the run.
             for (std::size_t length = 0; p != end && to_int(*p) >= 0x80; p += length) {
-                length = is_common_three_byte(p, end) ? 3 : utf8_length(p, end);
+                length = utf8_length(p, end);
                 if (length == 0) break;
             }
             if (p != end && to_int(*p) >= 0x80) break;

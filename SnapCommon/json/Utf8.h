@@ -37,17 +37,6 @@ inline constexpr Utf8Leads kUtf8Leads = [] {
 }();
 constexpr Utf8Lead utf8_lead(int byte) { return kUtf8Leads.of[byte]; }
 
-// The length of the well-formed UTF-8 sequence at `p`, or 0.
-inline std::size_t utf8_length(const char* p, const char* end) {
-    const Utf8Lead lead = utf8_lead(static_cast<unsigned char>(*p));
-    if (lead.continuations < 0 || end - p <= lead.continuations) return 0;
-    const int first = static_cast<unsigned char>(p[1]);
-    if (first < lead.low || first > lead.high) return 0;
-    for (int i = 2; i <= lead.continuations; ++i)
-        if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80) return 0;
-    return static_cast<std::size_t>(lead.continuations) + 1;
-}
-
 // Whether `p` begins a three-byte character led by E1 to EC, as most text
 // in other scripts does: no overlong form, surrogate or noncharacter begins
 // with those, so two continuation bytes make it well formed.
@@ -55,6 +44,18 @@ inline bool is_common_three_byte(const char* p, const char* end) {
     const auto lead = static_cast<unsigned char>(p[0]);
     return lead >= 0xE1 && lead <= 0xEC && end - p >= 3 && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
            (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at `p`, or 0.
+inline std::size_t utf8_length(const char* p, const char* end) {
+    if (is_common_three_byte(p, end)) return 3;
+    const Utf8Lead lead = utf8_lead(static_cast<unsigned char>(*p));
+    if (lead.continuations < 0 || end - p <= lead.continuations) return 0;
+    const int first = static_cast<unsigned char>(p[1]);
+    if (first < lead.low || first > lead.high) return 0;
+    for (int i = 2; i <= lead.continuations; ++i)
+        if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80) return 0;
+    return static_cast<std::size_t>(lead.continuations) + 1;
 }
 
 }  // namespace zqjson::detail

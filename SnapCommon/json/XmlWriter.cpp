@@ -147,10 +147,6 @@ bool is_noncharacter(const char* p, std::size_t length) {
 // around it rather than going character by character.
 const char* skip_carried(const char* p, const char* end) {
     while (p != end && is_high(static_cast<unsigned char>(*p))) {
-        if (detail::is_common_three_byte(p, end)) {
-            p += 3;
-            continue;
-        }
         const std::size_t length = detail::utf8_length(p, end);
         if (length == 0 || is_noncharacter(p, length)) break;
         p += length;
@@ -314,14 +310,12 @@ void append_attribute_value(Sink& out, std::string_view text) {
 template <class Sink>
 void append_value_text(Sink& out, std::string_view text) {
     if (text.size() <= detail::kShortText && !detail::short_text_needs_escape(text)) return out.append(text);
-    const char* run = text.data();
-    const char* const end = run + text.size();
-    for (const char* p = detail::next_escape(run, end); p != end; p = detail::next_escape(run, end)) {
-        out.append(std::string_view(run, static_cast<std::size_t>(p - run)));
-        out.append(*p == '"' ? attribute_form('"') : detail::json_escape(*p));
-        run = p + 1;
-    }
-    out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
+    const detail::Escape& quote = detail::kEscapes['"'];
+    detail::for_each_run(
+        text, [&](const char* run, std::size_t size) { out.append(std::string_view(run, size)); },
+        [&](const detail::Escape& escape) {
+            out.append(&escape == &quote ? attribute_form('"') : std::string_view(escape.text, escape.size));
+        });
 }
 
 // ---------------------------------------------------------------------------
