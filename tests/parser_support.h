@@ -16,6 +16,7 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/ModelAccess.h"
 #include "SnapCommon/json/Parser.h"
+#include "support/TestSupport.h"
 
 namespace parser_test {
 
@@ -390,7 +391,9 @@ inline bool array(std::istream& in, Array& target, std::size_t depth) {
 // One reader run over one input through one source.
 
 enum class Op { Match, Comment, String, Identifier, Number, Bool, Null, Value, Object, Array, Document };
-enum class Source { Stream, Text, Reference };
+// Stream reads a string stream, Trickle a stream that has read a few bytes
+// ahead (from 1 to 7, by the input's length).
+enum class Source { Stream, Trickle, Text, Reference };
 
 struct Outcome {
     bool ok = false;
@@ -530,6 +533,15 @@ inline Outcome run(Source source, Op op, const std::string& input, const std::st
         Outcome r = run_with(reader, op, arg);
         r.state = in.state();
         r.stopped = static_cast<long long>(in.offset());
+        return r;
+    }
+    if (source == Source::Trickle) {
+        zqtest::TrickleBuffer buffer(input, 1 + input.size() % 7);
+        std::istream stream(&buffer);
+        PublicReader reader{stream};
+        Outcome r = run_with(reader, op, arg);
+        r.state = stream.rdstate();
+        r.stopped = static_cast<long long>(buffer.pubseekoff(0, std::ios_base::cur, std::ios_base::in));
         return r;
     }
     std::istringstream stream(input);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SnapCommon/ZQJson.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -82,31 +83,43 @@ std::string shown(const Value& v) {
     return out.str();
 }
 
+// A stream agrees with the text, whether it holds all of it or reads
+// ahead `ahead` bytes at a time.
+void expect_stream_agrees(std::streambuf& buffer, const std::string& name, Syntax syntax, bool ok,
+                          const Value& from_text, const ReadError& text_error) {
+    SCOPED_TRACE(name);
+    std::istream in(&buffer);
+    Value from_stream(zqjson::Number(7));
+    ReadError stream_error;
+    EXPECT_EQ(zqjson::read(in, from_stream, &stream_error, syntax), ok);
+    EXPECT_EQ(shown(from_stream), shown(from_text));
+    if (ok) return;
+    EXPECT_EQ(stream_error.offset, text_error.offset);
+    EXPECT_EQ(stream_error.line, text_error.line);
+    EXPECT_EQ(stream_error.column, text_error.column);
+    EXPECT_EQ(stream_error.reason, text_error.reason);
+}
+
 void expect_verdict(const std::string& text, Syntax syntax, const Verdict& want) {
     const char* name = syntax == Syntax::Strict ? "strict" : "lenient";
     SCOPED_TRACE(std::string(name) + " " + text.substr(0, 40));
     Value from_text(zqjson::Number(7));
     ReadError text_error;
     const bool ok = zqjson::read(text, from_text, &text_error, syntax);
-    std::istringstream in(text);
-    Value from_stream(zqjson::Number(7));
-    ReadError stream_error;
-    EXPECT_EQ(zqjson::read(in, from_stream, &stream_error, syntax), ok);
     ASSERT_EQ(ok, want.ok);
-    if (ok) {
-        EXPECT_EQ(shown(from_stream), shown(from_text));
-        return;
+    if (!ok) {
+        EXPECT_EQ(text_error.line, want.line);
+        EXPECT_EQ(text_error.column, want.column);
+        EXPECT_EQ(text_error.reason, want.reason);
+        // A rejected text leaves the target as it was.
+        EXPECT_EQ(shown(from_text), "7");
     }
-    EXPECT_EQ(text_error.line, want.line);
-    EXPECT_EQ(text_error.column, want.column);
-    EXPECT_EQ(text_error.reason, want.reason);
-    EXPECT_EQ(stream_error.offset, text_error.offset);
-    EXPECT_EQ(stream_error.line, text_error.line);
-    EXPECT_EQ(stream_error.column, text_error.column);
-    EXPECT_EQ(stream_error.reason, text_error.reason);
-    // A rejected text leaves the target as it was.
-    EXPECT_EQ(shown(from_text), "7");
-    EXPECT_EQ(shown(from_stream), "7");
+    std::stringbuf whole(text, std::ios_base::in);
+    expect_stream_agrees(whole, "string stream", syntax, ok, from_text, text_error);
+    for (const std::size_t ahead : {1, 2, 5}) {
+        zqtest::TrickleBuffer trickle(text, ahead);
+        expect_stream_agrees(trickle, "reading ahead " + std::to_string(ahead), syntax, ok, from_text, text_error);
+    }
 }
 
 TEST(Read, VerdictsWhereAndWhy) {

@@ -11,11 +11,13 @@
 #ifndef ZQ_JSON_CURSOR_H
 #define ZQ_JSON_CURSOR_H
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <limits>
 #include <locale>
 #include <sstream>
 #include <streambuf>
@@ -282,8 +284,24 @@ private:
     const char* end_;
 };
 
+// The part of a streambuf's buffer read ahead of the read position. Only the
+// streambuf and its derived classes may touch it, but a pointer to one of its
+// protected members, formed in a derived class, applies to any streambuf.
+class GetArea : std::streambuf {
+public:
+    // Never more than one move of the read position can take.
+    static std::string_view of(std::streambuf& sb) {
+        const char* next = (sb.*&GetArea::gptr)();
+        const auto size = static_cast<std::size_t>((sb.*&GetArea::egptr)() - next);
+        return {next, std::min<std::size_t>(size, std::numeric_limits<int>::max())};
+    }
+    static void take(std::streambuf& sb, std::size_t count) { (sb.*&GetArea::gbump)(static_cast<int>(count)); }
+};
+
 // The streambuf of a caller's stream, with the white space of the stream's
-// own locale.
+// own locale. Runs of bytes are taken a buffer's worth at a time by the
+// loops of the text in memory, where the streambuf has read ahead; byte by
+// byte where it has not.
 class StreamBuffer {
 public:
     using Pos = std::streampos;
@@ -363,11 +381,14 @@ public:
         return tells_ == Tells::Yes;
     }
 
-    // A stream cannot look that far ahead.
-    static bool take_literal(std::string_view) { return false; }
+    // Where the literal is all in the buffer.
+    bool take_literal(std::string_view pattern) {
+        return take_in_place([&](TextBuffer& ahead) { return ahead.take_literal(pattern); });
+    }
     // Each loop counts what it takes in a local, and moves the count once.
     template <class Text>
     void append_plain(Text& out, char delim) {
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_plain(out, delim); })) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != to_int(delim) && c != '\\') {
@@ -378,10 +399,15 @@ public:
         }
         offset_ += taken;
     }
-    // Stops at every byte from 0x80 on: the grammar checks UTF-8 itself.
-    static bool take_json_number(double&) { return false; }
+    // A number that ends inside the buffer.
+    bool take_json_number(double& value) {
+        return take_in_place([&](TextBuffer& ahead) { return ahead.take_json_number(value); });
+    }
+    // Byte by byte, it stops at every byte from 0x80 on: the grammar checks
+    // UTF-8 itself.
     template <class Text>
     void append_json_plain(Text& out) {
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_json_plain(out); })) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != '"' && c != '\\' && c >= 0x20 && c < 0x80) {
@@ -392,6 +418,7 @@ public:
         offset_ += taken;
     }
     int skip_json_space() {
+        if (take_runs([](TextBuffer& ahead) { ahead.skip_json_space(); })) return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (is_json_space(c)) {
@@ -411,7 +438,9 @@ public:
         }
         offset_ += taken;
     }
+    // The text in memory skips the classic locale's white space.
     ZQ_INLINE int skip_space() {
+        if (classic_ && take_runs([](TextBuffer& ahead) { ahead.skip_space(); })) return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && is_space(c)) {
@@ -429,7 +458,11 @@ public:
         return collected_;
     }
     void keep(int c) { collected_.push_back(static_cast<char>(c)); }
-    static bool take_plain_number(double&, std::ios_base::iostate&) { return false; }
+    // A number that ends inside the buffer, in the classic locale.
+    bool take_plain_number(double& value, std::ios_base::iostate&) {
+        std::ios_base::iostate ignored = std::ios_base::goodbit;
+        return classic_ && take_in_place([&](TextBuffer& ahead) { return ahead.take_plain_number(value, ignored); });
+    }
     int take_digits() {
         int c = sb_->sgetc();
         std::size_t taken = 0;
@@ -447,6 +480,65 @@ public:
     Place place_of(std::size_t) const { return place_; }
 
 private:
+    // Runs `scan` over the bytes read ahead, takes what it took, and goes on
+    // after a refill while it took them all. True when it stopped at a byte
+    // read ahead, which the byte-by-byte loop would stop at too; false when
+    // that loop has yet to look.
+    template <class Scan>
+    ZQ_INLINE bool take_runs(Scan scan) {
+        for (;;) {
+            const std::string_view run = GetArea::of(*sb_);
+            if (run.empty()) return false;
+            TextBuffer ahead(run);
+            scan(ahead);
+            take_ahead(run.substr(0, ahead.offset()));
+            if (ahead.offset() < run.size()) return true;
+            if (sb_->sgetc() == kEnd) return false;
+        }
+    }
+    // Runs `take` over the bytes read ahead and takes what it took, where it
+    // succeeds and stops short of their end, which may not be the input's.
+    template <class Take>
+    bool take_in_place(Take take) {
+        const std::string_view run = GetArea::of(*sb_);
+        TextBuffer ahead(run);
+        if (run.empty() || !take(ahead) || ahead.offset() == run.size()) return false;
+        take_ahead(run.substr(0, ahead.offset()));
+        return true;
+    }
+    // Moves past `taken`, the first bytes read ahead, noting the lines it
+    // ends.
+    void take_ahead(std::string_view taken) {
+        if (taken.empty()) return;
+        note_line_feeds(taken);
+        offset_ += taken.size();
+        GetArea::take(*sb_, taken.size());
+    }
+    // Short runs, most white space among them, are looked at byte by byte
+    // without a branch per line feed, rather than with a call.
+    void note_line_feeds(std::string_view taken) {
+        constexpr std::size_t kShortRun = 32;
+        if (taken.size() >= kShortRun) {
+            const char* const begin = taken.data();
+            const char* const end = begin + taken.size();
+            for (const char* p = begin;
+                 (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr;)
+                line_break_at(offset_ + static_cast<std::size_t>(++p - begin));
+            return;
+        }
+        // Where the last two lines taken begin, counted from the run's start.
+        std::size_t feeds = 0, last = 0, before_last = 0;
+        for (std::size_t i = 0; i < taken.size(); ++i) {
+            const bool feed = taken[i] == '\n';
+            feeds += feed;
+            before_last = feed ? last : before_last;
+            last = feed ? i + 1 : last;
+        }
+        if (feeds == 0) return;
+        previous_line_start_ = feeds == 1 ? place_.line_start : offset_ + before_last;
+        place_.line += feeds;
+        place_.line_start = offset_ + last;
+    }
     void count_taken(int c) {
         ++offset_;
         if (c == '\n') line_break_at(offset_);
