@@ -66,6 +66,11 @@ struct Place {
     std::size_t line_start = 0;
 };
 
+// Where a scan that needs no line count sends the line feeds it takes.
+struct NoLines {
+    void operator()(std::size_t) const {}
+};
+
 // Text in memory, read the way an input string stream over it reads: a
 // character can be given back only where the same character stands before
 // the read position.
@@ -184,12 +189,13 @@ public:
         return true;
     }
     // As skip_space, indentation eight spaces at a time.
-    int skip_json_space() {
+    template <class Lines = NoLines>
+    int skip_json_space(Lines on_line_feed = {}) {
         constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
         const char* const end = end_;
         const char* p = p_;
         while (p != end && is_json_space(to_int(*p))) {
-            ++p;
+            if (*p++ == '\n') on_line_feed(offset_of(p));
             std::uint64_t eight;
             while (end - p >= 8 && (std::memcpy(&eight, p, 8), eight == kEightSpaces)) p += 8;
         }
@@ -212,13 +218,15 @@ public:
         p_ = p;
     }
     // Skips white space; returns the next character. Indentation comes in
-    // long runs of spaces, taken eight at a time.
-    int skip_space() {
+    // long runs of spaces, taken eight at a time. `on_line_feed` hears where
+    // each line taken begins.
+    template <class Lines = NoLines>
+    int skip_space(Lines on_line_feed = {}) {
         constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
         const char* const end = end_;
         const char* p = p_;
         while (p != end && is_space(to_int(*p))) {
-            ++p;
+            if (*p++ == '\n') on_line_feed(offset_of(p));
             std::uint64_t eight;
             while (end - p >= 8 && (std::memcpy(&eight, p, 8), eight == kEightSpaces)) p += 8;
         }
@@ -279,6 +287,8 @@ public:
     }
 
 private:
+    std::size_t offset_of(const char* p) const { return static_cast<std::size_t>(p - begin_); }
+
     const char* begin_;
     const char* p_;
     const char* end_;
@@ -388,7 +398,7 @@ public:
     // Each loop counts what it takes in a local, and moves the count once.
     template <class Text>
     void append_plain(Text& out, char delim) {
-        if (take_runs([&](TextBuffer& ahead) { ahead.append_plain(out, delim); })) return;
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_plain(out, delim); }, kCountLines)) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != to_int(delim) && c != '\\') {
@@ -407,7 +417,7 @@ public:
     // UTF-8 itself.
     template <class Text>
     void append_json_plain(Text& out) {
-        if (take_runs([&](TextBuffer& ahead) { ahead.append_json_plain(out); })) return;
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_json_plain(out); }, kNoLines)) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != '"' && c != '\\' && c >= 0x20 && c < 0x80) {
@@ -418,7 +428,7 @@ public:
         offset_ += taken;
     }
     int skip_json_space() {
-        if (take_runs([](TextBuffer& ahead) { ahead.skip_json_space(); })) return sb_->sgetc();
+        if (take_runs([&](TextBuffer& ahead) { ahead.skip_json_space(line_feeds()); }, kCounted)) return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (is_json_space(c)) {
@@ -440,7 +450,8 @@ public:
     }
     // The text in memory skips the classic locale's white space.
     ZQ_INLINE int skip_space() {
-        if (classic_ && take_runs([](TextBuffer& ahead) { ahead.skip_space(); })) return sb_->sgetc();
+        if (classic_ && take_runs([&](TextBuffer& ahead) { ahead.skip_space(line_feeds()); }, kCounted))
+            return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && is_space(c)) {
@@ -480,18 +491,22 @@ public:
     Place place_of(std::size_t) const { return place_; }
 
 private:
+    // Who notes the lines a run of bytes taken ends: no one (it holds no
+    // line feed), take_ahead, or the scan, which tells line_feeds().
+    enum Lines { kNoLines, kCountLines, kCounted };
+
     // Runs `scan` over the bytes read ahead, takes what it took, and goes on
     // after a refill while it took them all. True when it stopped at a byte
     // read ahead, which the byte-by-byte loop would stop at too; false when
     // that loop has yet to look.
     template <class Scan>
-    ZQ_INLINE bool take_runs(Scan scan) {
+    ZQ_INLINE bool take_runs(Scan scan, Lines lines) {
         for (;;) {
             const std::string_view run = GetArea::of(*sb_);
             if (run.empty()) return false;
             TextBuffer ahead(run);
             scan(ahead);
-            take_ahead(run.substr(0, ahead.offset()));
+            take_ahead(run.substr(0, ahead.offset()), lines == kCountLines);
             if (ahead.offset() < run.size()) return true;
             if (sb_->sgetc() == kEnd) return false;
         }
@@ -503,41 +518,30 @@ private:
         const std::string_view run = GetArea::of(*sb_);
         TextBuffer ahead(run);
         if (run.empty() || !take(ahead) || ahead.offset() == run.size()) return false;
-        take_ahead(run.substr(0, ahead.offset()));
+        take_ahead(run.substr(0, ahead.offset()), false);
         return true;
     }
     // Moves past `taken`, the first bytes read ahead, noting the lines it
-    // ends.
-    void take_ahead(std::string_view taken) {
+    // ends when asked to.
+    void take_ahead(std::string_view taken, bool count_lines) {
         if (taken.empty()) return;
-        note_line_feeds(taken);
+        if (count_lines) note_line_feeds(taken);
         offset_ += taken.size();
         GetArea::take(*sb_, taken.size());
     }
-    // Short runs, most white space among them, are looked at byte by byte
-    // without a branch per line feed, rather than with a call.
+    // Where a scan of the bytes read ahead sends the line feeds it takes,
+    // by their offset after the feed from where the scan began.
+    struct LineFeeds {
+        StreamBuffer* buffer;
+        void operator()(std::size_t after) const { buffer->line_break_at(buffer->offset_ + after); }
+    };
+    LineFeeds line_feeds() { return {this}; }
     void note_line_feeds(std::string_view taken) {
-        constexpr std::size_t kShortRun = 32;
-        if (taken.size() >= kShortRun) {
-            const char* const begin = taken.data();
-            const char* const end = begin + taken.size();
-            for (const char* p = begin;
-                 (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr;)
-                line_break_at(offset_ + static_cast<std::size_t>(++p - begin));
-            return;
-        }
-        // Where the last two lines taken begin, counted from the run's start.
-        std::size_t feeds = 0, last = 0, before_last = 0;
-        for (std::size_t i = 0; i < taken.size(); ++i) {
-            const bool feed = taken[i] == '\n';
-            feeds += feed;
-            before_last = feed ? last : before_last;
-            last = feed ? i + 1 : last;
-        }
-        if (feeds == 0) return;
-        previous_line_start_ = feeds == 1 ? place_.line_start : offset_ + before_last;
-        place_.line += feeds;
-        place_.line_start = offset_ + last;
+        const char* const begin = taken.data();
+        const char* const end = begin + taken.size();
+        for (const char* p = begin;
+             (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr;)
+            line_break_at(offset_ + static_cast<std::size_t>(++p - begin));
     }
     void count_taken(int c) {
         ++offset_;
@@ -653,7 +657,7 @@ public:
 
     // White space skipped as `ws` skips it, stopping short of the end, where
     // `ws` would set eofbit: the next operation sees the end itself.
-    int skip_space_quietly() { return buf_.skip_space(); }
+    ZQ_INLINE int skip_space_quietly() { return buf_.skip_space(); }
     // Takes the character that skip_space_quietly returned.
     void advance() { buf_.sbumpc(); }
     // get() and putback() of the next character `c`, which is there: false,
