@@ -73,6 +73,21 @@ TEST(NodePool, ReleasedSlotsAreReusedAndEmptySlabsReturned) {
     EXPECT_EQ(pool.slabs(), 1u);
 }
 
+// Batches take what single takes would, each slot once, and give back as
+// single releases do.
+TEST(NodePool, BatchesActAsSingles) {
+    static NodePool pool(kSlot);
+    std::vector<void*> slots(kManySlots);
+    for (std::size_t taken = 0; taken < slots.size();)
+        taken += pool.take_some(slots.data() + taken, std::min<std::size_t>(100, slots.size() - taken));
+    EXPECT_GE(pool.slabs(), 3u);
+    std::vector<void*> sorted = slots;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+    pool.give_back_all(slots.data(), slots.size());
+    EXPECT_EQ(pool.slabs(), 1u);
+}
+
 TEST(NodePool, NodesMayBeReleasedOnAnotherThread) {
     static NodePool pool(kSlot);
     constexpr int kThreads = 8;

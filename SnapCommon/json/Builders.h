@@ -11,6 +11,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "NodePool.h"
 
 namespace zqjson::detail {
 
@@ -51,18 +52,18 @@ public:
     ~DocumentBuilder() { release_from(0); }
 
     void string(String&& text) {
-        auto value = std::make_unique<Value>();
+        std::unique_ptr<Value> value(values_made_.make());
         ModelAccess::adopt(*value, new String(std::move(text)));
         push(std::move(value));
     }
-    void number(Number n) { push(std::make_unique<Value>(n)); }
-    void boolean(bool b) { push(std::make_unique<Value>(Boolean(b))); }
-    void null() { push(std::make_unique<Value>(Null())); }
+    void number(Number n) { push(std::unique_ptr<Value>(values_made_.make(n))); }
+    void boolean(bool b) { push(std::unique_ptr<Value>(values_made_.make(Boolean(b)))); }
+    void null() { push(std::unique_ptr<Value>(values_made_.make(Null()))); }
 
     void begin_array() { frames_.push_back({values_.size(), keys_.size()}); }
     void end_array() {
         const Frame frame = pop_frame();
-        auto content = std::make_unique<Array>();
+        std::unique_ptr<Array> content(arrays_made_.make());
         ModelAccess::elements(*content).assign(values_.begin() + static_cast<std::ptrdiff_t>(frame.values),
                                                values_.end());
         values_.resize(frame.values);
@@ -76,7 +77,7 @@ public:
     void drop_key() { keys_.pop_back(); }
     void end_object() {
         const Frame frame = pop_frame();
-        auto content = std::make_unique<Object>();
+        std::unique_ptr<Object> content(objects_made_.make());
         Object::Map& entries = ModelAccess::entries(*content);
         for (std::size_t i = frame.values, k = frame.keys; i < values_.size(); ++i, ++k) {
             // Keys often arrive in order; the hint makes that case constant time.
@@ -114,7 +115,7 @@ private:
     }
     template <class Container>
     void push_container(std::unique_ptr<Container> content) {
-        auto value = std::make_unique<Value>();
+        std::unique_ptr<Value> value(values_made_.make());
         ModelAccess::adopt(*value, content.release());
         push(std::move(value));
     }
@@ -137,6 +138,9 @@ private:
         values_.resize(first);
     }
 
+    NodeReserve<Value> values_made_;
+    NodeReserve<Array> arrays_made_;
+    NodeReserve<Object> objects_made_;
     std::vector<Value*> values_;
     std::vector<String> keys_;
     std::vector<Frame> frames_;

@@ -14,6 +14,7 @@
 
 #include "../ZQJson.h"
 #include "ModelAccess.h"
+#include "NodePool.h"
 
 namespace zqjson {
 
@@ -46,13 +47,20 @@ void take_children(Value& v, std::vector<Value*>& values) noexcept {
 
 // Releases `values` and everything under them without recursion: each value
 // hands over what its container holds before it goes, so its destructor
-// finds nothing nested left, however deep the document.
+// finds nothing nested left, however deep the document. The nodes go back
+// to their store in batches.
 void release_all(std::vector<Value*>& values) noexcept {
+    detail::NodeReturns<Value> values_back;
+    detail::NodeReturns<Array> arrays_back;
+    detail::NodeReturns<Object> objects_back;
     while (!values.empty()) {
         Value* v = values.back();
         values.pop_back();
-        if (v) take_children(*v, values);
-        delete v;
+        if (!v) continue;
+        take_children(*v, values);
+        if (Array* array = ModelAccess::detach_array(*v)) arrays_back.release(array);
+        if (Object* object = ModelAccess::detach_object(*v)) objects_back.release(object);
+        values_back.release(v);
     }
 }
 

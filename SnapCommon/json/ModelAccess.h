@@ -4,6 +4,8 @@
 #ifndef ZQ_JSON_MODEL_ACCESS_H
 #define ZQ_JSON_MODEL_ACCESS_H
 
+#include <utility>
+
 #include "../ZQJson.h"
 
 namespace zqjson::detail {
@@ -50,6 +52,13 @@ struct ModelAccess {
                 break;
         }
         from.type_ = InvalidType;
+    }
+
+    // Takes the container out of `v`, which is left released; null when it
+    // holds none.
+    static Array* detach_array(Value& v) { return v.type_ == ArrayType ? std::exchange(v.array_, nullptr) : nullptr; }
+    static Object* detach_object(Value& v) {
+        return v.type_ == ObjectType ? std::exchange(v.object_, nullptr) : nullptr;
     }
 
     static Object::Map& entries(Object& o) { return o.entries_; }

@@ -80,7 +80,31 @@ void NodePool::unlock() {
 
 void* NodePool::take() {
     std::lock_guard<NodePool> guard(*this);
-    Slab* slab = with_room_ ? with_room_ : open_slab();
+    return take_held(with_room_ ? with_room_ : open_slab());
+}
+
+// Opens a slab only for the first slot, so that a failure leaves nothing
+// taken.
+std::size_t NodePool::take_some(void** slots, std::size_t count) {
+    std::lock_guard<NodePool> guard(*this);
+    std::size_t taken = 0;
+    slots[taken++] = take_held(with_room_ ? with_room_ : open_slab());
+    while (taken < count && with_room_) slots[taken++] = take_held(with_room_);
+    return taken;
+}
+
+void NodePool::give_back(void* node) noexcept {
+    std::lock_guard<NodePool> guard(*this);
+    give_back_held(node);
+}
+
+void NodePool::give_back_all(void* const* nodes, std::size_t count) noexcept {
+    std::lock_guard<NodePool> guard(*this);
+    for (std::size_t i = 0; i < count; ++i) give_back_held(nodes[i]);
+}
+
+// The lock is held by the caller.
+void* NodePool::take_held(Slab* slab) {
     void* node;
     if (slab->released) {
         node = slab->released;
@@ -94,9 +118,8 @@ void* NodePool::take() {
     return node;
 }
 
-void NodePool::give_back(void* node) noexcept {
+void NodePool::give_back_held(void* node) noexcept {
     Slab* slab = Slab::of(node);
-    std::lock_guard<NodePool> guard(*this);
     *static_cast<void**>(node) = slab->released;
     slab->released = node;
     if (--slab->live == 0) {
@@ -192,6 +215,14 @@ void deallocate(void* node, std::size_t size) {
     else
         ::operator delete(node);
 }
+template <class T>
+std::size_t take_batch(void** slots, std::size_t count) {
+    return nodes<T>.take_some(slots, count);
+}
+template <class T>
+void give_back_batch(void* const* batch, std::size_t count) noexcept {
+    nodes<T>.give_back_all(batch, count);
+}
 #else
 // Checkers see every node as its own heap block.
 template <class T>
@@ -202,9 +233,33 @@ template <class T>
 void deallocate(void* node, std::size_t) {
     ::operator delete(node);
 }
+template <class T>
+std::size_t take_batch(void** slots, std::size_t) {
+    slots[0] = ::operator new(sizeof(T));
+    return 1;
+}
+template <class T>
+void give_back_batch(void* const* batch, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) ::operator delete(batch[i]);
+}
 #endif
 
 }  // namespace
+
+template <class T>
+std::size_t take_nodes(void** slots, std::size_t count) {
+    return take_batch<T>(slots, count);
+}
+template <class T>
+void give_back_nodes(void* const* nodes, std::size_t count) noexcept {
+    give_back_batch<T>(nodes, count);
+}
+template std::size_t take_nodes<Value>(void**, std::size_t);
+template std::size_t take_nodes<Array>(void**, std::size_t);
+template std::size_t take_nodes<Object>(void**, std::size_t);
+template void give_back_nodes<Value>(void* const*, std::size_t) noexcept;
+template void give_back_nodes<Array>(void* const*, std::size_t) noexcept;
+template void give_back_nodes<Object>(void* const*, std::size_t) noexcept;
 }  // namespace detail
 
 void* Value::operator new(std::size_t size) { return detail::allocate<Value>(size); }

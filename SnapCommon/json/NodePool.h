@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <new>
+#include <utility>
 
 namespace zqjson::detail {
 
@@ -28,8 +30,13 @@ public:
 
     // Throws std::bad_alloc when no slab can be had.
     void* take();
-    // `node` must come from `take` of this pool.
+    // As `take`, up to `count` slots under one lock, into `slots`: answers
+    // how many, at least one.
+    std::size_t take_some(void** slots, std::size_t count);
+    // `node` must come from `take` or `take_some` of this pool.
     void give_back(void* node) noexcept;
+    // As `give_back` of each of the `count` nodes, under one lock.
+    void give_back_all(void* const* nodes, std::size_t count) noexcept;
 
     // Slabs held, the empty one kept included.
     std::size_t slabs();
@@ -49,6 +56,8 @@ private:
         constexpr std::size_t kGrain = alignof(void*);
         return size < kGrain ? kGrain : (size + kGrain - 1) / kGrain * kGrain;
     }
+    void* take_held(Slab* slab);
+    void give_back_held(void* node) noexcept;
     Slab* open_slab();
     void list(Slab* slab);
     void unlist(Slab* slab);
@@ -60,6 +69,74 @@ private:
     Slab* with_room_ = nullptr;  // slabs with a free slot, most recently freed into first
     Slab* spare_ = nullptr;      // the empty slab kept
     std::size_t slabs_ = 0;
+};
+
+// The store of the node class T (Value, Array or Object) in batches, for
+// code that makes or releases many nodes in a row: slots as `take_some`
+// takes them, and nodes given back as `give_back_all` does. Where nodes are
+// each their own heap block, one slot a time.
+template <class T>
+std::size_t take_nodes(void** slots, std::size_t count);
+template <class T>
+void give_back_nodes(void* const* nodes, std::size_t count) noexcept;
+
+// Slots for nodes of class T taken a batch at a time, so that making a
+// document costs one lock of the store per batch rather than per node. Nodes
+// made here are released as any other, with delete; the slots left go back
+// when the reserve ends.
+template <class T>
+class NodeReserve {
+public:
+    NodeReserve() = default;
+    NodeReserve(const NodeReserve&) = delete;
+    NodeReserve& operator=(const NodeReserve&) = delete;
+    ~NodeReserve() {
+        if (left_ > 0) give_back_nodes<T>(slots_, left_);
+    }
+
+    template <class... Args>
+    T* make(Args&&... args) {
+        if (left_ == 0) left_ = take_nodes<T>(slots_, kBatch);
+        void* const slot = slots_[--left_];
+        try {
+            return ::new (slot) T(std::forward<Args>(args)...);
+        } catch (...) {
+            ++left_;
+            throw;
+        }
+    }
+
+private:
+    static constexpr std::size_t kBatch = 32;
+    void* slots_[kBatch];
+    std::size_t left_ = 0;
+};
+
+// Nodes of class T destroyed one by one and their memory given back a batch
+// at a time, for the release of a whole document.
+template <class T>
+class NodeReturns {
+public:
+    NodeReturns() = default;
+    NodeReturns(const NodeReturns&) = delete;
+    NodeReturns& operator=(const NodeReturns&) = delete;
+    ~NodeReturns() { flush(); }
+
+    void release(T* node) noexcept {
+        node->~T();
+        pending_[count_++] = node;
+        if (count_ == kBatch) flush();
+    }
+
+private:
+    static constexpr std::size_t kBatch = 32;
+    void flush() noexcept {
+        if (count_ > 0) give_back_nodes<T>(pending_, count_);
+        count_ = 0;
+    }
+
+    void* pending_[kBatch];
+    std::size_t count_ = 0;
 };
 
 }  // namespace zqjson::detail
