@@ -280,31 +280,32 @@ public:
     bool going() const { return going_; }
 
     void scalar(const Value& v, const Place& place, Frame*) {
-        start(place);
+        char* p = start(place);
         switch (ModelAccess::kind(v)) {
             case NumberType:
-                number(ModelAccess::number(v));
-                return;
+                return number(p, ModelAccess::number(v));
             case StringType:
-                string(v.get<String>());
-                return;
+                return string(p, v.get<String>());
             case BooleanType:
-                text_.append(ModelAccess::boolean(v) ? std::string_view("true") : std::string_view("false"));
-                return;
+                p = ModelAccess::boolean(v) ? put(p, "true") : put(p, "false");
+                break;
             case NullType:
-                text_.append("null");
-                return;
+                p = put(p, "null");
+                break;
             default:  // the invalid state writes nothing
-                return;
+                break;
         }
+        text_.advance_to(p);
     }
     void open(const Array&, const Place& place, Frame*, Frame&) {
-        start(place);
-        text_.append('[');
+        char* p = start(place);
+        *p++ = '[';
+        text_.advance_to(p);
     }
     void open(const Object&, const Place& place, Frame*, Frame&) {
-        start(place);
-        text_.append('{');
+        char* p = start(place);
+        *p++ = '{';
+        text_.advance_to(p);
     }
     void close(bool is_object, const Place&, Frame&, bool) { text_.append(is_object ? '}' : ']'); }
 
@@ -337,42 +338,69 @@ private:
         return punctuation.decimal_point() == '.' && punctuation.grouping().empty();
     }
 
-    // The separator before a sibling and the key of a member.
-    void start(const Place& place) {
-        if (text_.size() >= kDrainBytes) drain();
-        if (!place.first) text_.append(", ");
-        if (!place.key) return;
-        string(*place.key);
-        text_.append(": ");
+    // The most a value written in place takes: a number, a short string
+    // with its quotes, or a literal.
+    static constexpr std::size_t kValueRoom = std::max({kNumberRoom, kNumberChars, detail::kShortText + 2});
+    // The separator, a short key with its quotes and ": ", and a value.
+    static constexpr std::size_t kRoom = 2 + detail::kShortText + 4 + kValueRoom;
+
+    template <std::size_t N>
+    static char* put(char* p, const char (&literal)[N]) {
+        std::memcpy(p, literal, N - 1);
+        return p + N - 1;
+    }
+    // Keys and most strings are short and need no escape, which one word
+    // test shows.
+    static bool is_plain_short(std::string_view s) {
+        return s.size() <= detail::kShortText && !detail::short_text_needs_escape(s);
+    }
+    static char* put_plain_short(char* p, std::string_view s) {
+        *p = '"';
+        p = detail::OutputBuffer::put_small(p + 1, s.data(), s.size());
+        *p = '"';
+        return p + 1;
     }
 
-    void number(Number n) {
+    // Writes the separator before a sibling and the key of a member, in room
+    // claimed once for them and the value; returns where the value goes, with
+    // kValueRoom bytes of room.
+    char* start(const Place& place) {
+        if (text_.size() >= kDrainBytes) drain();
+        char* p = text_.claim(kRoom);
+        if (!place.first) p = put(p, ", ");
+        if (!place.key) return p;
+        if (is_plain_short(*place.key)) return put(put_plain_short(p, *place.key), ": ");
+        text_.advance_to(p);
+        string_through_buffer(*place.key);
+        text_.append(": ");
+        return text_.claim(kValueRoom);
+    }
+
+    void number(char* p, Number n) {
         const auto d = static_cast<double>(n);
         if (exact_numbers_) {
-            text_.advance_to(detail::format_number(text_.claim(kNumberChars), n, NumberForm::Exact));
+            text_.advance_to(detail::format_number(p, n, NumberForm::Exact));
             return;
         }
         if (!fast_numbers_ || !std::isfinite(d) || std::fabs(d) >= 1e308) {
+            text_.advance_to(p);
             drain();
             stream_number(out_, n);
             going_ = static_cast<bool>(out_);
             return;
         }
-        char* const first = text_.claim(kNumberRoom);
         const int precision = std::max(static_cast<int>(out_.precision()), 1);
-        text_.advance_to(detail::format_general(first, first + kNumberRoom, d, precision));
+        text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision));
     }
-    // Keys and most strings are short and need no escape, which one word
-    // test shows.
-    void string(std::string_view s) {
-        if (s.size() <= detail::kShortText && !detail::short_text_needs_escape(s)) {
-            char* p = text_.claim(s.size() + 2);
-            *p = '"';
-            p = detail::OutputBuffer::put_small(p + 1, s.data(), s.size());
-            *p = '"';
-            text_.advance_to(p + 1);
+    void string(char* p, std::string_view s) {
+        if (is_plain_short(s)) {
+            text_.advance_to(put_plain_short(p, s));
             return;
         }
+        text_.advance_to(p);
+        string_through_buffer(s);
+    }
+    void string_through_buffer(std::string_view s) {
         text_.append('"');
         detail::for_each_run(
             s, [&](const char* run, std::size_t size) { text_.append(run, size); },
