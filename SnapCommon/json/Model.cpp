@@ -65,30 +65,42 @@ void release_all(std::vector<Value*>& values) noexcept {
 }
 
 // A deep copy, without recursion: a nested container is made empty in the
-// copy first and filled when the walk comes to it.
+// copy first and filled when the walk comes to it. Its nodes come from
+// reserves, a batch at a time.
 struct Copying {
     const Value* from;
     Value* to;
 };
 
+struct CopyWalk {
+    std::vector<Copying> pending;
+    detail::NodeReserve<Value> values;
+    detail::NodeReserve<Array> arrays;
+    detail::NodeReserve<Object> objects;
+};
+
 // A copy of `from`, but a container's content is left for the walk.
-Value* copy_shell(const Value& from, std::vector<Copying>& walk) {
+Value* copy_shell(const Value& from, CopyWalk& walk) {
     const Array* array = ModelAccess::array(from);
     const Object* object = ModelAccess::object(from);
-    if ((!array || array->values().empty()) && (!object || object->kv_map().empty())) return new Value(from);
-    auto shell = array ? std::make_unique<Value>(Array()) : std::make_unique<Value>(Object());
-    walk.push_back({&from, shell.get()});
+    if ((!array || array->values().empty()) && (!object || object->kv_map().empty())) return walk.values.make(from);
+    std::unique_ptr<Value> shell(walk.values.make());
+    if (array)
+        ModelAccess::adopt(*shell, walk.arrays.make());
+    else
+        ModelAccess::adopt(*shell, walk.objects.make());
+    walk.pending.push_back({&from, shell.get()});
     return shell.release();
 }
 
-void fill_copy(const Array& from, Array& to, std::vector<Copying>& walk) {
+void fill_copy(const Array& from, Array& to, CopyWalk& walk) {
     Array::Elements& elements = ModelAccess::elements(to);
     elements.reserve(from.values().size());
     for (const Value* element : from.values()) elements.push_back(copy_shell(*element, walk));
 }
 
 // A failed allocation leaves at most one null entry, which release skips.
-void fill_copy(const Object& from, Object& to, std::vector<Copying>& walk) {
+void fill_copy(const Object& from, Object& to, CopyWalk& walk) {
     Object::Map& entries = ModelAccess::entries(to);
     for (const auto& [key, value] : from.kv_map()) {
         Value*& slot = entries.emplace_hint(entries.end(), key, nullptr)->second;
@@ -98,11 +110,11 @@ void fill_copy(const Object& from, Object& to, std::vector<Copying>& walk) {
 
 template <class Container>
 void copy_tree(const Container& from, Container& to) {
-    std::vector<Copying> walk;
+    CopyWalk walk;
     fill_copy(from, to, walk);
-    while (!walk.empty()) {
-        const Copying next = walk.back();
-        walk.pop_back();
+    while (!walk.pending.empty()) {
+        const Copying next = walk.pending.back();
+        walk.pending.pop_back();
         if (const Array* array = ModelAccess::array(*next.from))
             fill_copy(*array, ModelAccess::array_content(*next.to), walk);
         else
