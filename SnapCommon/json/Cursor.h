@@ -398,7 +398,7 @@ public:
     // Each loop counts what it takes in a local, and moves the count once.
     template <class Text>
     void append_plain(Text& out, char delim) {
-        if (take_runs([&](TextBuffer& ahead) { ahead.append_plain(out, delim); }, kCountLines)) return;
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_plain(out, delim); }, kNoteLines)) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != to_int(delim) && c != '\\') {
@@ -417,7 +417,7 @@ public:
     // UTF-8 itself.
     template <class Text>
     void append_json_plain(Text& out) {
-        if (take_runs([&](TextBuffer& ahead) { ahead.append_json_plain(out); }, kNoLines)) return;
+        if (take_runs([&](TextBuffer& ahead) { ahead.append_json_plain(out); }, kLinesNoted)) return;
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && c != '"' && c != '\\' && c >= 0x20 && c < 0x80) {
@@ -428,7 +428,8 @@ public:
         offset_ += taken;
     }
     int skip_json_space() {
-        if (take_runs([&](TextBuffer& ahead) { ahead.skip_json_space(line_feeds()); }, kCounted)) return sb_->sgetc();
+        if (take_runs([&](TextBuffer& ahead) { ahead.skip_json_space(line_feeds()); }, kLinesNoted))
+            return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (is_json_space(c)) {
@@ -450,7 +451,7 @@ public:
     }
     // The text in memory skips the classic locale's white space.
     ZQ_INLINE int skip_space() {
-        if (classic_ && take_runs([&](TextBuffer& ahead) { ahead.skip_space(line_feeds()); }, kCounted))
+        if (classic_ && take_runs([&](TextBuffer& ahead) { ahead.skip_space(line_feeds()); }, kLinesNoted))
             return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
@@ -491,9 +492,10 @@ public:
     Place place_of(std::size_t) const { return place_; }
 
 private:
-    // Who notes the lines a run of bytes taken ends: no one (it holds no
-    // line feed), take_ahead, or the scan, which tells line_feeds().
-    enum Lines { kNoLines, kCountLines, kCounted };
+    // Whether take_ahead notes the lines a run of bytes taken ends, or the
+    // run needs none noted: it holds no line feed, or the scan told
+    // line_feeds() of each.
+    enum Lines { kLinesNoted, kNoteLines };
 
     // Runs `scan` over the bytes read ahead, takes what it took, and goes on
     // after a refill while it took them all. True when it stopped at a byte
@@ -506,7 +508,7 @@ private:
             if (run.empty()) return false;
             TextBuffer ahead(run);
             scan(ahead);
-            take_ahead(run.substr(0, ahead.offset()), lines == kCountLines);
+            take_ahead(run.substr(0, ahead.offset()), lines == kNoteLines);
             if (ahead.offset() < run.size()) return true;
             if (sb_->sgetc() == kEnd) return false;
         }

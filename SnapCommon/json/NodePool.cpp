@@ -215,14 +215,6 @@ void deallocate(void* node, std::size_t size) {
     else
         ::operator delete(node);
 }
-template <class T>
-std::size_t take_batch(void** slots, std::size_t count) {
-    return nodes<T>.take_some(slots, count);
-}
-template <class T>
-void give_back_batch(void* const* batch, std::size_t count) noexcept {
-    nodes<T>.give_back_all(batch, count);
-}
 #else
 // Checkers see every node as its own heap block.
 template <class T>
@@ -233,27 +225,30 @@ template <class T>
 void deallocate(void* node, std::size_t) {
     ::operator delete(node);
 }
-template <class T>
-std::size_t take_batch(void** slots, std::size_t) {
-    slots[0] = ::operator new(sizeof(T));
-    return 1;
-}
-template <class T>
-void give_back_batch(void* const* batch, std::size_t count) noexcept {
-    for (std::size_t i = 0; i < count; ++i) ::operator delete(batch[i]);
-}
 #endif
 
 }  // namespace
 
+#if ZQ_NODE_POOL
 template <class T>
 std::size_t take_nodes(void** slots, std::size_t count) {
-    return take_batch<T>(slots, count);
+    return nodes<T>.take_some(slots, count);
 }
 template <class T>
-void give_back_nodes(void* const* nodes, std::size_t count) noexcept {
-    give_back_batch<T>(nodes, count);
+void give_back_nodes(void* const* batch, std::size_t count) noexcept {
+    nodes<T>.give_back_all(batch, count);
 }
+#else
+template <class T>
+std::size_t take_nodes(void** slots, std::size_t) {
+    slots[0] = ::operator new(sizeof(T));
+    return 1;
+}
+template <class T>
+void give_back_nodes(void* const* batch, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) ::operator delete(batch[i]);
+}
+#endif
 template std::size_t take_nodes<Value>(void**, std::size_t);
 template std::size_t take_nodes<Array>(void**, std::size_t);
 template std::size_t take_nodes<Object>(void**, std::size_t);

@@ -77,6 +77,9 @@ private:
 // each their own heap block, one slot a time.
 template <class T>
 std::size_t take_nodes(void** slots, std::size_t count);
+// Nodes per batch: enough that the lock is rare, few enough that the slots a
+// reserve holds unused are nothing.
+constexpr std::size_t kNodeBatch = 32;
 template <class T>
 void give_back_nodes(void* const* nodes, std::size_t count) noexcept;
 
@@ -96,7 +99,7 @@ public:
 
     template <class... Args>
     T* make(Args&&... args) {
-        if (left_ == 0) left_ = take_nodes<T>(slots_, kBatch);
+        if (left_ == 0) left_ = take_nodes<T>(slots_, kNodeBatch);
         void* const slot = slots_[--left_];
         try {
             return ::new (slot) T(std::forward<Args>(args)...);
@@ -107,8 +110,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBatch = 32;
-    void* slots_[kBatch];
+    void* slots_[kNodeBatch];
     std::size_t left_ = 0;
 };
 
@@ -125,17 +127,16 @@ public:
     void release(T* node) noexcept {
         node->~T();
         pending_[count_++] = node;
-        if (count_ == kBatch) flush();
+        if (count_ == kNodeBatch) flush();
     }
 
 private:
-    static constexpr std::size_t kBatch = 32;
     void flush() noexcept {
         if (count_ > 0) give_back_nodes<T>(pending_, count_);
         count_ = 0;
     }
 
-    void* pending_[kBatch];
+    void* pending_[kNodeBatch];
     std::size_t count_ = 0;
 };
 
