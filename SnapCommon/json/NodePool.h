@@ -84,9 +84,12 @@ template <class T>
 void give_back_nodes(void* const* nodes, std::size_t count) noexcept;
 
 // Slots for nodes of class T taken a batch at a time, so that making a
-// document costs one lock of the store per batch rather than per node. Nodes
-// made here are released as any other, with delete; the slots left go back
-// when the reserve ends.
+// document costs one lock of the store per batch rather than per node. The
+// slots are used in the order taken, which for fresh slots is the order of
+// their addresses: a document's nodes then lie in memory in the order it
+// was made, and walking it reads memory forward, which the processor
+// prefetches. Nodes made here are released as any other, with delete; the
+// slots left go back when the reserve ends.
 template <class T>
 class NodeReserve {
 public:
@@ -94,24 +97,21 @@ public:
     NodeReserve(const NodeReserve&) = delete;
     NodeReserve& operator=(const NodeReserve&) = delete;
     ~NodeReserve() {
-        if (left_ > 0) give_back_nodes<T>(slots_, left_);
+        if (next_ < taken_) give_back_nodes<T>(slots_ + next_, taken_ - next_);
     }
 
     template <class... Args>
     T* make(Args&&... args) {
-        if (left_ == 0) left_ = take_nodes<T>(slots_, kNodeBatch);
-        void* const slot = slots_[--left_];
-        try {
-            return ::new (slot) T(std::forward<Args>(args)...);
-        } catch (...) {
-            ++left_;
-            throw;
-        }
+        if (next_ == taken_) taken_ = take_nodes<T>(slots_, kNodeBatch), next_ = 0;
+        T* const node = ::new (slots_[next_]) T(std::forward<Args>(args)...);
+        ++next_;  // a constructor that throws leaves its slot in the reserve
+        return node;
     }
 
 private:
     void* slots_[kNodeBatch];
-    std::size_t left_ = 0;
+    std::size_t next_ = 0;
+    std::size_t taken_ = 0;
 };
 
 // Nodes of class T destroyed one by one and their memory given back a batch
