@@ -615,6 +615,8 @@ TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
                                    -0.0,
                                    1.0,
                                    -1.5,
+                                   -42.0,
+                                   -9999999999999998.0,
                                    0.1,
                                    1e-5,
                                    1.25e-4,

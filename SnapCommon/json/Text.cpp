@@ -138,13 +138,31 @@ char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
     return copy_digits(p, text + integer_digits, significant - integer_digits);
 }
 
+// The count of decimal digits of `value`, from its bit length: log10(2) is
+// about 1233 / 2^12, so the guess is the count or one less.
+int decimal_digits(std::uint64_t value) {
+    const int guess = ((64 - __builtin_clzll(value | 1)) * 1233) >> 12;
+    return std::max(guess + (value >= static_cast<std::uint64_t>(kPowersOfTen[guess]) ? 1 : 0), 1);
+}
+
+// An integer of `count` digits, as std::to_chars writes it.
+char* put_integer(char* p, bool negative, std::uint64_t magnitude, int count) {
+    if (negative) *p++ = '-';
+    put_digits(p + count, magnitude, count);
+    return p + count;
+}
+
 }  // namespace
 
 // `d` as printf's "%.*g" writes it at `digits` (1 to kMostDigits): integers
-// and the fixed notation take shortcuts, the general conversion does the rest.
+// that fit in the digits and the fixed notation take shortcuts, the general
+// conversion does the rest.
 char* format_general(char* first, char* last, double d, int digits) {
-    if (is_plain_integer(d) && (digits >= 16 || std::fabs(d) < static_cast<double>(kPowersOfTen[digits])))
-        return std::to_chars(first, last, static_cast<std::int64_t>(d)).ptr;
+    if (is_plain_integer(d)) {
+        const auto magnitude = static_cast<std::uint64_t>(std::fabs(d));
+        const int count = decimal_digits(magnitude);
+        if (count <= digits) return put_integer(first, d < 0, magnitude, count);
+    }
     FixedDecimal fixed;
     if (d != 0 && round_to_fixed(std::fabs(d), digits, fixed)) return write_fixed(first, d < 0, fixed, digits);
     return std::to_chars(first, last, d, std::chars_format::general, digits).ptr;
