@@ -35,6 +35,29 @@ constexpr std::array<unsigned __int128, kMostFractionDigits + 1> kPowersOfTen = 
     return powers;
 }();
 
+// The powers of ten that a 64-bit word holds, for multiplications of one
+// word by another.
+constexpr int kLargestWordPower = 19;
+constexpr std::array<std::uint64_t, kLargestWordPower + 1> kWordPowersOfTen = [] {
+    std::array<std::uint64_t, kLargestWordPower + 1> powers{};
+    for (int i = 0; i <= kLargestWordPower; ++i) powers[i] = static_cast<std::uint64_t>(kPowersOfTen[i]);
+    return powers;
+}();
+
+// 10^0 to 10^kNumberDigits, each exactly a double.
+constexpr std::array<double, kNumberDigits + 1> kExactPowersOfTen = [] {
+    std::array<double, kNumberDigits + 1> powers{};
+    for (int i = 0; i <= kNumberDigits; ++i) powers[i] = static_cast<double>(kWordPowersOfTen[i]);
+    return powers;
+}();
+
+// `mantissa` times 10^`exponent` (at most kMostFractionDigits).
+unsigned __int128 times_power_of_ten(std::uint64_t mantissa, int exponent) {
+    if (exponent <= kLargestWordPower) return static_cast<unsigned __int128>(mantissa) * kWordPowersOfTen[exponent];
+    return static_cast<unsigned __int128>(mantissa) * kWordPowersOfTen[kLargestWordPower] *
+           kWordPowersOfTen[exponent - kLargestWordPower];
+}
+
 // A positive number as `digits` significant digits `value` with
 // `fraction_digits` of them after the point.
 struct FixedDecimal {
@@ -57,18 +80,21 @@ bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
     // Outside these the number is an integer, below 10^kLowestFixedExponent
     // or subnormal.
     if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
-    const auto least = static_cast<std::uint64_t>(kPowersOfTen[digits - 1]);
-    const auto overflow = static_cast<std::uint64_t>(kPowersOfTen[digits]);
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const std::uint64_t least = kWordPowersOfTen[digits - 1];
+    const std::uint64_t overflow = kWordPowersOfTen[digits];
     // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
-    // decimal exponent is this or one more.
+    // decimal exponent is this or one more, which from 1 on one comparison
+    // with an exact power of ten tells.
     int exponent10 = ((52 - shift) * 78913) >> 18;
+    if (exponent10 >= 0 && magnitude >= kExactPowersOfTen[exponent10 + 1]) ++exponent10;
     for (;;) {
         const int fraction_digits = digits - 1 - exponent10;
         if (fraction_digits < 0 || exponent10 < kLowestFixedExponent) return false;
-        const unsigned __int128 scaled = mantissa * kPowersOfTen[fraction_digits];
+        const unsigned __int128 scaled = times_power_of_ten(mantissa, fraction_digits);
         auto value = static_cast<std::uint64_t>(scaled >> shift);
-        const unsigned __int128 rest = scaled & (2 * half - 1);
+        // The bits shifted out, from the top: above one half, one half, or below.
+        const unsigned __int128 rest = scaled << (128 - shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << 127;
         if (rest > half || (rest == half && value % 2 == 1)) ++value;
         if (value < least) return false;  // only below the range: the guess is never high
         if (value > overflow) {
