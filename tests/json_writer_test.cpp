@@ -14,6 +14,7 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Text.h"
+#include "SnapCommon/json/Walk.h"
 #include "TestSupport.h"
 
 using namespace zqjson;
@@ -166,6 +167,37 @@ TEST(CompactOutput, NumbersUseTheStreamsPrecisionAndFlags) {
         out.flags(c.flags);
         out << num(c.n);
         EXPECT_EQ(out.str(), c.text);
+    }
+}
+
+// The walk stops as soon as its writer stops going, in the middle of a
+// container too: a stream that failed is not given the rest of a large array.
+TEST(DocumentWalk, StopsWhenTheWriterStops) {
+    struct CountingWriter {
+        struct Frame {};
+        int budget;
+        int values = 0;
+        bool going() const { return values < budget; }
+        void scalar(const Value&, const detail::Place&, Frame*) { ++values; }
+        void open(const Array&, const detail::Place&, Frame*, Frame&) { ++values; }
+        void open(const Object&, const detail::Place&, Frame*, Frame&) { ++values; }
+        void close(bool, const detail::Place&, Frame&, bool) {}
+    };
+    const struct {
+        const char* name;
+        Value document;
+    } cases[] = {
+        {"array", arr({num(1), num(2), num(3), num(4)})},
+        {"object", obj({{"a", num(1)}, {"b", num(2)}, {"c", num(3)}, {"d", num(4)}})},
+        {"nested", arr({arr({num(1)}), obj({{"a", num(2)}, {"b", num(3)}})})},
+    };
+    for (const auto& c : cases) {
+        for (int budget = 1; budget <= 4; ++budget) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(budget));
+            CountingWriter writer{budget};
+            detail::walk(c.document, writer);
+            EXPECT_EQ(writer.values, budget);
+        }
     }
 }
 

@@ -40,7 +40,12 @@ public:
 
     void run(const Value& root) {
         enter(root, Place{0, nullptr, true}, nullptr);
-        while (!frames_.empty() && writer_.going()) step();
+        while (!frames_.empty() && writer_.going()) {
+            Frame& frame = frames_.back();
+            if (frame.is_object ? enter_members(frame) : enter_elements(frame)) continue;
+            writer_.close(frame.is_object, frame.place, frame.state, frame.empty);
+            frames_.pop_back();
+        }
     }
 
 private:
@@ -58,45 +63,50 @@ private:
         return content ? *content : empty_content<T>();
     }
 
-    // Inlined into its one caller in the loop: a call per value costs more
-    // than most values take to write.
-    __attribute__((always_inline)) void enter(const Value& value, const Place& place, State* parent) {
+    // Returns whether the value opened a container, whose frame is now the
+    // innermost. Inlined into the loops over children: a call per value
+    // costs more than most values take to write.
+    __attribute__((always_inline)) bool enter(const Value& value, const Place& place, State* parent) {
         switch (ModelAccess::kind(value)) {
             case ArrayType: {
                 const Array& array = content_of(ModelAccess::array(value));
                 Frame frame{false, true, place, array.values().begin(), array.values().end(), {}, {}, {}};
                 writer_.open(array, place, parent, frame.state);
                 frames_.push_back(frame);  // after the writer saw `parent`, which the push may move
-                return;
+                return true;
             }
             case ObjectType: {
                 const Object& object = content_of(ModelAccess::object(value));
                 Frame frame{true, true, place, {}, {}, object.kv_map().begin(), object.kv_map().end(), {}};
                 writer_.open(object, place, parent, frame.state);
                 frames_.push_back(frame);
-                return;
+                return true;
             }
             default:
                 writer_.scalar(value, place, parent);
-                return;
+                return false;
         }
     }
 
-    // Enters the innermost open container's next child, or closes it.
-    void step() {
-        Frame& frame = frames_.back();
-        const Place place{frame.place.depth + 1, nullptr, frame.empty};
-        if (!frame.is_object && frame.next_element != frame.end_element) {
+    // Enters the children of the innermost open container in turn, scalars
+    // one after another without going back to the stack, until one opens a
+    // container or the writer stops: true then, false at the container's end.
+    bool enter_elements(Frame& frame) {
+        while (frame.next_element != frame.end_element) {
+            const Place place{frame.place.depth + 1, nullptr, frame.empty};
             frame.empty = false;
-            enter(**frame.next_element++, place, &frame.state);
-        } else if (frame.is_object && frame.next_member != frame.end_member) {
-            frame.empty = false;
-            const auto& [key, member] = *frame.next_member++;
-            enter(*member, Place{place.depth, &key, place.first}, &frame.state);
-        } else {
-            writer_.close(frame.is_object, frame.place, frame.state, frame.empty);
-            frames_.pop_back();
+            if (enter(**frame.next_element++, place, &frame.state) || !writer_.going()) return true;
         }
+        return false;
+    }
+    bool enter_members(Frame& frame) {
+        while (frame.next_member != frame.end_member) {
+            const auto& [key, member] = *frame.next_member++;
+            const Place place{frame.place.depth + 1, &key, frame.empty};
+            frame.empty = false;
+            if (enter(*member, place, &frame.state) || !writer_.going()) return true;
+        }
+        return false;
     }
 
     Writer& writer_;
