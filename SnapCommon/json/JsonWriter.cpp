@@ -178,8 +178,10 @@ private:
         return Line(out_, numbers_, place.first ? Line::kNone : Line::kBeforeSibling, place.depth, place.key);
     }
 
+    // Inlined into both openings, which the compiler does not choose by
+    // itself: a call costs a good part of a short line.
     template <std::size_t N>
-    void open_line(const Place& place, const char (&opening)[N]) {
+    [[gnu::always_inline]] void open_line(const Place& place, const char (&opening)[N]) {
         start_line(place).put(opening);
     }
 
