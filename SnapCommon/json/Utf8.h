@@ -39,10 +39,12 @@ constexpr Utf8Lead utf8_lead(int byte) { return kUtf8Leads.of[byte]; }
 
 // Whether `p` begins a three-byte character led by E1 to EC, as most text
 // in other scripts does: no overlong form, surrogate or noncharacter begins
-// with those, so two continuation bytes make it well formed.
+// with those, so two continuation bytes make it well formed. `p` may be
+// `end`.
 inline bool is_common_three_byte(const char* p, const char* end) {
+    if (end - p < 3) return false;
     const auto lead = static_cast<unsigned char>(p[0]);
-    return lead >= 0xE1 && lead <= 0xEC && end - p >= 3 && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
+    return lead >= 0xE1 && lead <= 0xEC && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80 &&
            (static_cast<unsigned char>(p[2]) & 0xC0) == 0x80;
 }
 

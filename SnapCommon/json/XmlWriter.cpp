@@ -146,6 +146,9 @@ bool is_noncharacter(const char* p, std::size_t length) {
 // that XML carries as they are: text in other scripts stays in the run
 // around it rather than going character by character.
 const char* skip_carried(const char* p, const char* end) {
+    // Most such text is characters of three bytes that XML carries whatever
+    // they are, in a loop of their own.
+    while (detail::is_common_three_byte(p, end)) p += 3;
     while (p != end && is_high(static_cast<unsigned char>(*p))) {
         const std::size_t length = detail::utf8_length(p, end);
         if (length == 0 || is_noncharacter(p, length)) break;
