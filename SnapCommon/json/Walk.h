@@ -9,6 +9,7 @@
 #define ZQ_JSON_WALK_H
 
 #include <cstddef>
+#include <type_traits>
 #include <vector>
 
 #include "../ZQJson.h"
@@ -70,6 +71,7 @@ private:
         switch (ModelAccess::kind(value)) {
             case ArrayType: {
                 const Array& array = content_of(ModelAccess::array(value));
+                if (array.values().empty()) return enter_empty(array, place, parent);
                 Frame frame{false, true, place, array.values().begin(), array.values().end(), {}, {}, {}};
                 writer_.open(array, place, parent, frame.state);
                 frames_.push_back(frame);  // after the writer saw `parent`, which the push may move
@@ -77,6 +79,7 @@ private:
             }
             case ObjectType: {
                 const Object& object = content_of(ModelAccess::object(value));
+                if (object.kv_map().empty()) return enter_empty(object, place, parent);
                 Frame frame{true, true, place, {}, {}, object.kv_map().begin(), object.kv_map().end(), {}};
                 writer_.open(object, place, parent, frame.state);
                 frames_.push_back(frame);
@@ -86,6 +89,16 @@ private:
                 writer_.scalar(value, place, parent);
                 return false;
         }
+    }
+
+    // An empty container opens and closes at once, without a frame: in some
+    // documents most arrays are empty.
+    template <class Container>
+    bool enter_empty(const Container& container, const Place& place, State* parent) {
+        State state{};
+        writer_.open(container, place, parent, state);
+        if (writer_.going()) writer_.close(std::is_same_v<Container, Object>, place, state, true);
+        return false;
     }
 
     // Enters the children of the innermost open container in turn, scalars
