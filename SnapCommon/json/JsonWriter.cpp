@@ -277,7 +277,10 @@ public:
     struct Frame {};
 
     CompactWriter(std::ostream& out, NumberForm numbers)
-        : out_(out), exact_numbers_(numbers == NumberForm::Exact), fast_numbers_(formats_like_printf(out)) {}
+        : out_(out),
+          exact_numbers_(numbers == NumberForm::Exact),
+          fast_below_(formats_like_printf(out) ? kFastBelow : 0),
+          precision_(std::max(static_cast<int>(out.precision()), 1)) {}
 
     bool going() const { return going_; }
 
@@ -327,6 +330,9 @@ private:
     // sign, point and exponent.
     static constexpr std::size_t kNumberRoom = 32;
     static constexpr std::streamsize kFastPrecision = detail::kMostDigits;
+    // From here on a number may round past the largest double at the
+    // stream's precision, which the stream's own path looks after.
+    static constexpr double kFastBelow = 1e308;
 
     // Whether `out << number` writes what printf's "%.*g" writes at the
     // stream's precision: the default notation, no flag that changes it, no
@@ -385,15 +391,14 @@ private:
             text_.advance_to(detail::format_number(p, n, NumberForm::Exact));
             return;
         }
-        if (!fast_numbers_ || !std::isfinite(d) || std::fabs(d) >= 1e308) {
+        if (!(std::fabs(d) < fast_below_)) {  // NaN included
             text_.advance_to(p);
             drain();
             stream_number(out_, n);
             going_ = static_cast<bool>(out_);
             return;
         }
-        const int precision = std::max(static_cast<int>(out_.precision()), 1);
-        text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision));
+        text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision_));
     }
     void string(char* p, std::string_view s) {
         if (is_plain_short(s)) {
@@ -413,7 +418,10 @@ private:
 
     std::ostream& out_;
     const bool exact_numbers_;
-    const bool fast_numbers_;
+    // Magnitudes below this are formatted in place: none where the stream
+    // would format them otherwise.
+    const double fast_below_;
+    const int precision_;
     bool going_ = true;  // whether the stream took all it was given
     detail::OutputBuffer text_;
 };
