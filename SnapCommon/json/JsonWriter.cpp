@@ -181,7 +181,7 @@ private:
     // Inlined into both openings, which the compiler does not choose by
     // itself: a call costs a good part of a short line.
     template <std::size_t N>
-    [[gnu::always_inline]] void open_line(const Place& place, const char (&opening)[N]) {
+    __attribute__((always_inline)) void open_line(const Place& place, const char (&opening)[N]) {
         start_line(place).put(opening);
     }
 
@@ -373,7 +373,7 @@ private:
     // claimed once for them and the value; returns where the value goes, with
     // kValueRoom bytes of room. Inlined into its callers, which the compiler
     // does not choose by itself: a call costs a good part of a short value.
-    [[gnu::always_inline]] char* start(const Place& place) {
+    __attribute__((always_inline)) char* start(const Place& place) {
         if (text_.size() >= kDrainBytes) drain();
         char* p = text_.claim(kRoom);
         if (!place.first) p = put(p, ", ");

@@ -28,34 +28,28 @@ bool is_plain_integer(double d) {
 constexpr int kLowestFixedExponent = -4;
 constexpr int kMostFractionDigits = kMostDigits - 1 - kLowestFixedExponent;
 
-constexpr std::array<unsigned __int128, kMostFractionDigits + 1> kPowersOfTen = [] {
-    std::array<unsigned __int128, kMostFractionDigits + 1> powers{};
-    unsigned __int128 power = 1;
-    for (auto& p : powers) p = power, power *= 10;
-    return powers;
-}();
-
-// The powers of ten that a 64-bit word holds, for multiplications of one
-// word by another.
+// The powers of ten that a 64-bit word holds.
 constexpr int kLargestWordPower = 19;
-constexpr std::array<std::uint64_t, kLargestWordPower + 1> kWordPowersOfTen = [] {
+constexpr std::array<std::uint64_t, kLargestWordPower + 1> kPowersOfTen = [] {
     std::array<std::uint64_t, kLargestWordPower + 1> powers{};
-    for (int i = 0; i <= kLargestWordPower; ++i) powers[i] = static_cast<std::uint64_t>(kPowersOfTen[i]);
+    std::uint64_t power = 1;
+    for (auto& p : powers) p = power, power *= 10;
     return powers;
 }();
 
 // 10^0 to 10^kNumberDigits, each exactly a double.
 constexpr std::array<double, kNumberDigits + 1> kExactPowersOfTen = [] {
     std::array<double, kNumberDigits + 1> powers{};
-    for (int i = 0; i <= kNumberDigits; ++i) powers[i] = static_cast<double>(kWordPowersOfTen[i]);
+    for (int i = 0; i <= kNumberDigits; ++i) powers[i] = static_cast<double>(kPowersOfTen[i]);
     return powers;
 }();
 
 // `mantissa` times 10^`exponent` (at most kMostFractionDigits).
 unsigned __int128 times_power_of_ten(std::uint64_t mantissa, int exponent) {
-    if (exponent <= kLargestWordPower) return static_cast<unsigned __int128>(mantissa) * kWordPowersOfTen[exponent];
-    return static_cast<unsigned __int128>(mantissa) * kWordPowersOfTen[kLargestWordPower] *
-           kWordPowersOfTen[exponent - kLargestWordPower];
+    static_assert(kMostFractionDigits <= 2 * kLargestWordPower, "two word powers make the largest");
+    if (exponent <= kLargestWordPower) return static_cast<unsigned __int128>(mantissa) * kPowersOfTen[exponent];
+    return static_cast<unsigned __int128>(mantissa) * kPowersOfTen[kLargestWordPower] *
+           kPowersOfTen[exponent - kLargestWordPower];
 }
 
 // A positive number as `digits` significant digits `value` with
@@ -80,8 +74,8 @@ bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
     // Outside these the number is an integer, below 10^kLowestFixedExponent
     // or subnormal.
     if (biased_exponent == 0 || shift <= 0 || shift > 70) return false;
-    const std::uint64_t least = kWordPowersOfTen[digits - 1];
-    const std::uint64_t overflow = kWordPowersOfTen[digits];
+    const std::uint64_t least = kPowersOfTen[digits - 1];
+    const std::uint64_t overflow = kPowersOfTen[digits];
     // floor(log10(2^(52 - shift))), with 78913 / 2^18 for log10(2): the
     // decimal exponent is this or one more, which from 1 on one comparison
     // with an exact power of ten tells.
@@ -168,7 +162,7 @@ char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
 // about 1233 / 2^12, so the guess is the count or one less.
 int decimal_digits(std::uint64_t value) {
     const int guess = ((64 - __builtin_clzll(value | 1)) * 1233) >> 12;
-    return std::max(guess + (value >= static_cast<std::uint64_t>(kPowersOfTen[guess]) ? 1 : 0), 1);
+    return std::max(guess + (value >= kPowersOfTen[guess] ? 1 : 0), 1);
 }
 
 // An integer of `count` digits, as std::to_chars writes it.

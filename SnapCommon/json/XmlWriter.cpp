@@ -452,8 +452,9 @@ void append_value_attribute(Sink& out, std::string_view key, std::string_view te
 // The start tag of the element `name` for a value with `key`. Inlined
 // into each element's writer, which the compiler does not choose by itself.
 template <class Sink>
-[[gnu::always_inline]] inline void append_open_tag(Sink& out, const Dialect& dialect, Code code, std::string_view name,
-                                                   std::string_view key, std::string_view attr, std::string_view text) {
+inline __attribute__((always_inline)) void append_open_tag(Sink& out, const Dialect& dialect, Code code,
+                                                           std::string_view name, std::string_view key,
+                                                           std::string_view attr, std::string_view text) {
     out.append('<');
     out.append(name);
     append_typing(out, dialect, code, key);
