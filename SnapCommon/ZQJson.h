@@ -116,6 +116,9 @@ inline constexpr bool is_value_source = is_kind<T> || std::is_same_v<T, Value> |
 
 template <class T>
 inline constexpr bool always_false = false;
+
+// 2^53: every integer up to here is a double of its own.
+inline constexpr std::uint64_t kExactDoubleLimit = std::uint64_t{1} << 53;
 }  // namespace detail
 /// @endcond
 
@@ -144,9 +147,9 @@ public:
     // but a compiler that loses track of the kind (GCC under
     // AddressSanitizer) would warn that it frees an unset pointer.
     /// An invalid Value: it holds nothing and `empty()` is true.
-    Value() : type_(InvalidType), object_(nullptr) {}
+    Value() : type_(InvalidType), exact_(0), object_(nullptr) {}
     /// A deep copy of `other`.
-    Value(const Value& other) : type_(InvalidType), object_(nullptr) { import(other); }
+    Value(const Value& other) : type_(InvalidType), exact_(0), object_(nullptr) { import(other); }
     /// A Value made from one of the kinds' own types (Boolean, Number, Null,
     /// String, Array, Object), a Value, any integer or floating type (not
     /// bool or a character type: those make a Boolean and nothing), or a
@@ -154,7 +157,7 @@ public:
     /// literal). Any other type, a pointer or a class that merely converts
     /// to one of these, does not compile.
     template <class T, std::enable_if_t<detail::is_value_source<T>, int> = 0>
-    Value(const T& content) : type_(InvalidType), object_(nullptr) {
+    Value(const T& content) : type_(InvalidType), exact_(0), object_(nullptr) {
         import(content);
     }
     /// Releases the content.
@@ -183,9 +186,16 @@ public:
     /// this one invalid.
     void import(const Value& other);
     /// Any integer or floating type other than Number itself; bool and
-    /// characters are not numbers.
+    /// characters are not numbers. An integer beyond 2^53 that a double
+    /// cannot hold is kept exactly (see `integer`).
     template <class T, std::enable_if_t<detail::is_numeric<T> && !std::is_same_v<T, Number>, int> = 0>
     void import(T n) {
+        if constexpr (std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint64_t)) {
+            const bool negative = n < 0;
+            const std::uint64_t magnitude =
+                negative ? std::uint64_t{0} - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+            if (magnitude > detail::kExactDoubleLimit) return import_integer(negative, magnitude);
+        }
         import(static_cast<Number>(n));
     }
     ///@}
@@ -220,7 +230,16 @@ public:
     /// The Number as a 64-bit integer when it is whole and in range: no
     /// fraction, no rounding, no saturation. Empty for every other value,
     /// NaN and 2^63 included.
+    ///
+    /// An integer beyond 2^53, read from an integer literal or made from an
+    /// integer type, is kept exactly within [-2^63, 2^64 - 1]: `integer`
+    /// and `unsigned_integer` answer it, every writer writes all its digits,
+    /// and copies and merges keep it, while `get<Number>()` answers its
+    /// nearest double. Storing another number, by `import` or through the
+    /// pointer of `get_if<Number>()`, replaces it.
     std::optional<std::int64_t> integer() const;
+    /// The same for [0, 2^64 - 1].
+    std::optional<std::uint64_t> unsigned_integer() const;
 
     /// @name Reading JSON text
     /// Each answers whether the input was accepted; the Value first releases
@@ -249,7 +268,13 @@ private:
     template <class T>
     void install(ValueType kind, T* content);
 
+    // An integer the nearest double does not hold: its mark, kept beside it.
+    void import_integer(bool negative, std::uint64_t magnitude);
+
     ValueType type_;
+    // Under NumberType, what keeps an integer beyond 2^53 exactly; 0 for
+    // none. It fills the room the content's alignment leaves after the kind.
+    std::uint32_t exact_;
     union {
         Number number_;
         Boolean boolean_;
@@ -541,6 +566,71 @@ ZQ_API Value* lookup(Array& root, std::string_view pointer);
 /// The body of a JSON string literal, with the quotes when `quote` is true.
 ZQ_API std::string escape_string(const std::string& text, bool quote);
 
+/// How a writer puts numbers. Either way NaN and the infinities are written
+/// as null (a null element in XML), and an integer kept beyond 2^53 (see
+/// `Value::integer`) with all its digits.
+enum class Numbers {
+    /// The shortest text that reads back as the same double (`0.1`,
+    /// `0.30000000000000004`, `1e+23`).
+    Shortest,
+    /// 16 significant digits, as `json()` and `xml()` write them: free of
+    /// binary round-off noise, but not every double reads back the same.
+    Digits16,
+};
+
+/// What `dump` writes.
+struct WriteOptions {
+    /// One value per line and one TAB per level, the layout of `json()`;
+    /// otherwise one line, the layout of `operator<<`.
+    bool indent = false;
+    Numbers numbers = Numbers::Shortest;
+};
+
+/// @name JSON text of a document
+/// `dump(doc)` is one line of JSON with every number kept; `dump(doc,
+/// {true})` the same indented. `dump(o, {true, Numbers::Digits16})` is
+/// `o.json()` byte for byte. The text never depends on a stream's
+/// precision, flags or locale. A scalar Value is a document of its own; an
+/// invalid one writes nothing.
+///@{
+ZQ_API std::string dump(const Value& v, const WriteOptions& options = {});
+ZQ_API std::string dump(const Object& o, const WriteOptions& options = {});
+ZQ_API std::string dump(const Array& a, const WriteOptions& options = {});
+/// Writes the text to `out` as it renders, not holding it whole; a stream
+/// that takes less than it is given is left bad.
+ZQ_API std::ostream& dump(std::ostream& out, const Value& v, const WriteOptions& options = {});
+ZQ_API std::ostream& dump(std::ostream& out, const Object& o, const WriteOptions& options = {});
+ZQ_API std::ostream& dump(std::ostream& out, const Array& a, const WriteOptions& options = {});
+///@}
+
+/// What `write_xml` and `xml_document` write.
+struct XmlOptions {
+    Numbers numbers = Numbers::Shortest;
+    /// The name of the one root element; it must be an XML name.
+    String root = "json";
+    /// No root element: exactly what `Object::xml(format, "", "")` returns
+    /// (the declaration line and the elements, which may be several or none),
+    /// numbers aside.
+    bool fragment = false;
+};
+
+/// @name XML documents
+/// A well-formed XML document in dialect `JSONx` to `TaggedXML`: the
+/// declaration line, then the rendering inside one root element named
+/// `options.root`. A root that is not an XML name is refused with
+/// `std::invalid_argument`; a format outside 1 to 4 reports through
+/// `assertion`. A scalar Value is one element, named as an unnamed array
+/// element is.
+///@{
+/// Writes the document to `out` as it renders, not holding it whole.
+ZQ_API std::ostream& write_xml(std::ostream& out, const Value& v, Format format, const XmlOptions& options = {});
+ZQ_API std::ostream& write_xml(std::ostream& out, const Object& o, Format format, const XmlOptions& options = {});
+ZQ_API std::ostream& write_xml(std::ostream& out, const Array& a, Format format, const XmlOptions& options = {});
+ZQ_API std::string xml_document(const Value& v, Format format, const XmlOptions& options = {});
+ZQ_API std::string xml_document(const Object& o, Format format, const XmlOptions& options = {});
+ZQ_API std::string xml_document(const Array& a, Format format, const XmlOptions& options = {});
+///@}
+
 /// JSON text to indented JSON; the empty string when it is not accepted.
 ZQ_API std::string reformat(std::istream& in);
 /// `reformat` of a text.
@@ -718,6 +808,7 @@ inline void Value::import(const Number& n) {
     const Number copy = n;
     reset();
     type_ = NumberType;
+    exact_ = 0;
     number_ = copy;
 }
 
@@ -744,6 +835,7 @@ inline void Value::import(const Value& other) {
     switch (static_cast<std::uint32_t>(other.type_)) {
         case NumberType:
             import(other.number_);
+            exact_ = other.exact_;
             return;
         case BooleanType:
             import(other.boolean_);

@@ -1,7 +1,8 @@
 // JSON writing, one call per sample with a fresh output as users call it:
-// `json()` against the peers' pretty printers and `out << document` (a fresh
-// string stream at precision 17) against their compact writers, on the
-// corpus; and the cost per output byte as documents get deeper.
+// `json()` and `dump(doc, {true})` against the peers' pretty printers, and
+// `dump(doc)` and `out << document` (a fresh string stream at precision 17)
+// against their compact writers, on the corpus; and the cost per output byte
+// as documents get deeper.
 //
 //   json_write_bench [CORPUS_DIR] [benchmark flags]
 //
@@ -101,6 +102,19 @@ void BM_Compact(benchmark::State& state, const Loaded* loaded) {
         }
         bytes = static_cast<std::size_t>(out.tellp());
         benchmark::DoNotOptimize(out);
+    }
+    report_output(state, bytes);
+}
+
+// The one call that keeps every number, on one line or indented.
+void BM_Dump(benchmark::State& state, const Loaded* loaded, bool indent) {
+    if (loaded->opened == detail::Opened::Nothing) return state.SkipWithError("not accepted");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text =
+            loaded->opened == detail::Opened::Object ? dump(loaded->object, {indent}) : dump(loaded->array, {indent});
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
     }
     report_output(state, bytes);
 }
@@ -234,6 +248,9 @@ void register_benchmarks(const Loaded& loaded) {
     benchmark::RegisterBenchmark(("json" + suffix).c_str(), BM_Json, &loaded)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("reformat" + suffix).c_str(), BM_Reformat, &loaded)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("compact" + suffix).c_str(), BM_Compact, &loaded)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("dump" + suffix).c_str(), BM_Dump, &loaded, false)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("dump_indented" + suffix).c_str(), BM_Dump, &loaded, true)
+        ->Unit(benchmark::kMillisecond);
 #ifdef ZQ_HAVE_NLOHMANN
     benchmark::RegisterBenchmark(("nlohmann_compact" + suffix).c_str(), BM_NlohmannCompact, &loaded)
         ->Unit(benchmark::kMillisecond);

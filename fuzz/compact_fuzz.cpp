@@ -1,8 +1,9 @@
 // Compact fuzz target: every input the parser accepts as an object, an array
-// or a value is written on one line by the stream operators, and must read
-// back as the same document, number bits included. That holds at precision
-// 17, which spells every double exactly; at the stream's default precision,
-// or in the 16 digits of the indented writer, numbers would not come back.
+// or a value is written on one line by the stream operators, and by dump()
+// on one line and indented, and must read back as the same document, number
+// bits and integers kept beyond 2^53 included. For the stream operators that
+// holds at precision 17, which spells every double exactly; at the stream's
+// default precision, or in 16 digits, numbers would not come back.
 // Built for libFuzzer with clang (-DZQ_BUILD_FUZZ=ON); any compiler builds
 // the replay main, which runs saved inputs.
 #include <cstdint>
@@ -32,6 +33,13 @@ void check_round_trip(const std::string& input) {
     require(back.parse(compact.str()), "compact: output is not accepted");
     require(parser_test::describe(back) == parser_test::describe(document),
             "compact: output reads back as another document");
+    for (const bool indent : {false, true}) {
+        Document dumped;
+        require(dumped.parse(zqjson::dump(document, {indent})), "dump: output is not accepted");
+        require(parser_test::describe(dumped) == parser_test::describe(document) &&
+                    parser_test::exact_integers(dumped) == parser_test::exact_integers(document),
+                "dump: output reads back as another document");
+    }
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(Value, MadeFromPlainTypes) {
         {"int", Value(42), "42"},
         {"unsigned", Value(42u), "42"},
         {"int64", Value(std::int64_t(-7)), "-7"},
-        {"uint64 max", Value(std::numeric_limits<std::uint64_t>::max()), "1.8446744073709552e+19"},
+        {"uint64 max", Value(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615"},
         {"short", Value(static_cast<short>(3)), "3"},
         {"float", Value(2.5f), "2.5"},
         {"bool", Value(true), "true"},

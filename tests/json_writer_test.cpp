@@ -6,16 +6,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iomanip>
 #include <limits>
+#include <locale>
 #include <random>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "SnapCommon/ZQJson.h"
-#include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Text.h"
 #include "SnapCommon/json/Walk.h"
 #include "TestSupport.h"
+#include "parser_support.h"
 
 using namespace zqjson;
 using zqtest::compact;
@@ -178,10 +182,10 @@ TEST(DocumentWalk, StopsWhenTheWriterStops) {
         int budget;
         int values = 0;
         bool going() const { return values < budget; }
-        void scalar(const Value&, const detail::Place&, Frame*) { ++values; }
-        void open(const Array&, const detail::Place&, Frame*, Frame&) { ++values; }
-        void open(const Object&, const detail::Place&, Frame*, Frame&) { ++values; }
-        void close(bool, const detail::Place&, Frame&, bool) {}
+        void scalar(const Value&, const detail::Placement&, Frame*) { ++values; }
+        void open(const Array&, const detail::Placement&, Frame*, Frame&) { ++values; }
+        void open(const Object&, const detail::Placement&, Frame*, Frame&) { ++values; }
+        void close(bool, const detail::Placement&, Frame&, bool) {}
     };
     const struct {
         const char* name;
@@ -212,7 +216,8 @@ TEST(CompactOutput, Documents) {
         {"nested empty", obj({{"k", arr({})}}), "{\"k\": []}"},
         {"keys in order", obj({{"b", arr({num(1), Value("x")})}, {"a", Value(true)}}),
          "{\"a\": true, \"b\": [1, \"x\"]}"},
-        {"invalid writes nothing", arr({num(1), Value(), num(2)}), "[1, , 2]"},
+        {"invalid inside a container is null", arr({num(1), Value(), num(2)}), "[1, null, 2]"},
+        {"invalid member is null", obj({{"k", Value()}}), "{\"k\": null}"},
         {"scalars", arr({Value(false), Value(Null()), Value("")}), "[false, null, \"\"]"},
         {"escaped key", obj({{"a\"\n", num(1)}}), "{\"a\\\"\\n\": 1}"},
         {"released content is empty",
@@ -492,11 +497,11 @@ TEST(IndentedJson, WrittenToAStreamAsJsonReturnsIt) {
         std::ostringstream out;
         std::string expected;
         if (padding % 2) {
-            detail::write_json(out, list, detail::NumberForm::Rounded);
+            dump(out, list, {true, Numbers::Digits16});
             expected = list.json();
         } else {
             const Object document("list", Value(list));
-            detail::write_json(out, document, detail::NumberForm::Rounded);
+            dump(out, document, {true, Numbers::Digits16});
             expected = document.json();
         }
         ASSERT_EQ(out.str(), expected) << "padding " << padding;
@@ -638,9 +643,18 @@ TEST(ReadBack, NumbersThatWouldNotReadBack) {
 
 namespace {
 
-// A number written in a document reads as `out << number` writes it, at
-// every precision and whatever the stream's flags, on the path that formats
-// in place and on the one that leaves it to the stream.
+// Decimal comma and digits grouped by three, as many locales have them.
+struct CommaPunctuation : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+// A number written in a document reads as `out << number` writes it in the
+// classic locale, at every precision and in every notation, on the path that
+// formats in place and on the slower one; whatever the stream's locale, and
+// never with a '+' or in hexadecimal (the shortest text instead), so that it
+// reads back.
 TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
     std::mt19937_64 bits(11);
     std::vector<double> samples = {0.0,
@@ -668,21 +682,146 @@ TEST(CompactNumbers, WrittenAsTheStreamWritesThem) {
         samples.push_back(static_cast<double>(pattern % 1000000007) / std::pow(10.0, i % 24));
         samples.push_back(std::trunc(std::ldexp(static_cast<double>(pattern >> 11), -static_cast<int>(i % 60))));
     }
-    const std::ios_base::fmtflags kFlags[] = {
-        {}, std::ios_base::showpos, std::ios_base::scientific, std::ios_base::fixed, std::ios_base::uppercase};
-    for (const std::streamsize precision : {0, 1, 3, 6, 15, 16, 17, 20}) {
+    const std::ios_base::fmtflags kFlags[] = {{},
+                                              std::ios_base::showpos,
+                                              std::ios_base::scientific,
+                                              std::ios_base::fixed,
+                                              std::ios_base::uppercase,
+                                              std::ios_base::scientific | std::ios_base::uppercase,
+                                              std::ios_base::fixed | std::ios_base::scientific};
+    const std::locale kLocales[] = {std::locale::classic(), std::locale(std::locale::classic(), new CommaPunctuation)};
+    for (const std::streamsize precision : {-1, 0, 1, 3, 6, 15, 16, 17, 20, 40}) {
         for (const auto flags : kFlags) {
             for (const double d : samples) {
                 std::ostringstream expected;
                 expected.precision(precision);
-                expected.flags(flags);
-                expected << d;
-                std::ostringstream written;
-                written.precision(precision);
-                written.flags(flags);
-                written << zqjson::Value(d);
-                ASSERT_EQ(written.str(), expected.str()) << std::hexfloat << d << " precision " << precision;
+                expected.flags(flags & ~std::ios_base::showpos);
+                if ((flags & std::ios_base::floatfield) == std::ios_base::floatfield) {
+                    expected << zqjson::dump(zqjson::Value(d));
+                } else {
+                    expected << d;
+                }
+                for (const auto& locale : kLocales) {
+                    std::ostringstream written;
+                    written.imbue(locale);
+                    written.precision(precision);
+                    written.flags(flags);
+                    written << zqjson::Value(d);
+                    ASSERT_EQ(written.str(), expected.str()) << std::hexfloat << d << " precision " << precision;
+                }
             }
+        }
+    }
+    // A stream made under a global locale takes that locale.
+    const std::locale before = std::locale::global(kLocales[1]);
+    std::ostringstream written;
+    written << zqjson::Value(1234567.5);
+    std::locale::global(before);
+    EXPECT_EQ(written.str(), "1.23457e+06");
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Writing that keeps the data: every number comes back from dump() and from
+// XML as the same double, bit for bit, and every integer kept beyond 2^53 as
+// the same integer.
+
+std::string corpus_text(const char* name) {
+    std::ifstream in(std::string(ZQ_CORPUS_DIR) + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A document of numbers of every class a writer must keep: random doubles
+// of every exponent, subnormals, zeros, the largest doubles, the integers
+// around 2^53 and at the ends of the 64-bit ranges, read from text and made
+// from integer types.
+Value numbers_document(std::uint64_t seed) {
+    std::mt19937_64 bits(seed);
+    std::string text =
+        "{\"literals\": [9007199254740991, 9007199254740992, 9007199254740993, -9007199254740993, "
+        "18446744073709551615, 18446744073709551614, -9223372036854775808, 9223372036854775807, "
+        "1499816949527975237, 505874924095815681, 18446744073709551616, -9223372036854775809, "
+        "0, -0, 0.0, -0.0, 1.7976931348623157e308, -1.7976931348623157e308, 4.9e-324, "
+        "2.2250738585072009e-308, 0.1, 0.30000000000000004, 1.0000000000000002, 1e23, 1e-5, 1e16, "
+        "1e17, 100000000000000000000]}";
+    Value document;
+    EXPECT_TRUE(read(text, document, nullptr, Syntax::Strict));
+    Object& root = *document.get_if<Object>();
+    Array made;
+    made << Value(std::numeric_limits<std::uint64_t>::max()) << Value(std::numeric_limits<std::int64_t>::min())
+         << Value(std::numeric_limits<std::int64_t>::max()) << Value((std::uint64_t{1} << 53) + 1)
+         << Value(-static_cast<std::int64_t>((std::uint64_t{1} << 53) + 1)) << Value(std::uint64_t{1} << 63);
+    root.import("made", Value(made));
+    Array random;
+    for (int i = 0; i < 2000; ++i) {
+        const std::uint64_t pattern = bits();
+        double d;
+        std::memcpy(&d, &pattern, sizeof d);
+        if (!std::isfinite(d)) continue;
+        random << Value(d) << Value(i % 2 ? -std::ldexp(d, -1070) : std::ldexp(d, -1070));  // subnormals too
+        random << Value(static_cast<std::uint64_t>(pattern)) << Value(static_cast<std::int64_t>(pattern));
+    }
+    root.import("random", Value(random));
+    return document;
+}
+
+// The Numbers of a document in the order every writer writes them.
+void numbers_in_order(const Value& v, std::vector<const Value*>& out) {
+    if (v.is<Number>()) out.push_back(&v);
+    if (const Array* a = v.get_if<Array>())
+        for (const Value* element : a->values()) numbers_in_order(*element, out);
+    if (const Object* o = v.get_if<Object>())
+        for (const auto& member : o->kv_map()) numbers_in_order(*member.second, out);
+}
+
+// The texts of the number elements of a TaggedXML document, in order: after
+// each type attribute of a number, what follows the end of its start tag.
+std::vector<std::string> xml_number_texts(const std::string& xml) {
+    constexpr std::string_view kNumberType = "type=\"json:number\"";
+    std::vector<std::string> texts;
+    for (std::size_t at = xml.find(kNumberType); at != std::string::npos; at = xml.find(kNumberType, at)) {
+        at += kNumberType.size();
+        while (xml[at] != '>') at = xml[at] == '"' ? xml.find('"', at + 1) + 1 : at + 1;
+        const std::size_t end = xml.find('<', ++at);
+        texts.push_back(xml.substr(at, end - at));
+    }
+    return texts;
+}
+
+TEST(Dump, ReadsBackAsTheSameDocument) {
+    std::vector<std::pair<std::string, Value>> documents;
+    for (const char* name : {"twitter.json", "citm_catalog.json", "canada.json"}) {
+        Value corpus;
+        if (read(corpus_text(name), corpus, nullptr, Syntax::Strict)) documents.emplace_back(name, Value(corpus));
+    }
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) documents.emplace_back("generated", numbers_document(seed));
+    for (const auto& [name, document] : documents) {
+        SCOPED_TRACE(name);
+        const std::string expected = parser_test::describe(document);
+        const std::string expected_integers = parser_test::exact_integers(document);
+        for (const bool indent : {false, true}) {
+            Value back;
+            ReadError error;
+            ASSERT_TRUE(read(dump(document, {indent}), back, &error, Syntax::Strict)) << error.reason;
+            EXPECT_EQ(parser_test::describe(back), expected) << "indent " << indent;
+            EXPECT_EQ(parser_test::exact_integers(back), expected_integers) << "indent " << indent;
+            std::ostringstream streamed;
+            streamed.precision(3);
+            dump(streamed, document, {indent});
+            EXPECT_EQ(streamed.str(), dump(document, {indent}));
+        }
+        std::vector<const Value*> numbers;
+        numbers_in_order(document, numbers);
+        const std::vector<std::string> texts = xml_number_texts(xml_document(document, TaggedXML));
+        ASSERT_EQ(texts.size(), numbers.size());
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            Value back;
+            ASSERT_TRUE(read(texts[i], back, nullptr, Syntax::Strict)) << texts[i];
+            ASSERT_EQ(parser_test::describe(back), parser_test::describe(*numbers[i])) << texts[i];
+            ASSERT_EQ(parser_test::exact_integers(back), parser_test::exact_integers(*numbers[i])) << texts[i];
         }
     }
 }

@@ -97,6 +97,28 @@ std::string describe(const T& document) {
     return out;
 }
 
+// The value of each whole Number of a document, as `integer` and
+// `unsigned_integer` answer it, in document order: tells an integer kept
+// beyond 2^53 from its nearest double, which `describe` cannot.
+inline void exact_integers(std::string& out, const Value& v) {
+    if (const auto whole = v.unsigned_integer()) {
+        out += std::to_string(*whole) + ",";
+    } else if (const auto negative = v.integer()) {
+        out += std::to_string(*negative) + ",";
+    } else if (const Array* a = v.get_if<Array>()) {
+        for (const Value* element : a->values()) exact_integers(out, *element);
+    } else if (const Object* o = v.get_if<Object>()) {
+        for (const auto& member : o->kv_map()) exact_integers(out, *member.second);
+    }
+}
+
+template <class T>
+std::string exact_integers(const T& document) {
+    std::string out;
+    zqjson::detail::ModelAccess::with_value(document, [&](const Value& v) { exact_integers(out, v); });
+    return out;
+}
+
 // ---------------------------------------------------------------------------
 // The reference reader: the plain sequence of stream operations, on a real
 // std::istream.

@@ -90,12 +90,12 @@ TEST(ZqjsonTool, HelpGoesToStandardOutput) {
         {"--help", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
         {"-h", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
         {"help", "usage: zqjson COMMAND [OPTION...] [FILE...]\n"},
-        {"help compact", "usage: zqjson compact [--strict] [--exact] [FILE...]\n"},
+        {"help compact", "usage: zqjson compact [--strict] [--rounded] [FILE...]\n"},
         {"validate --help", "usage: zqjson validate [--strict] [FILE...]\n"},
-        {"reformat --help", "usage: zqjson reformat [--strict] [--exact] [FILE...]\n"},
-        {"compact -h", "usage: zqjson compact [--strict] [--exact] [FILE...]\n"},
+        {"reformat --help", "usage: zqjson reformat [--strict] [--rounded] [FILE...]\n"},
+        {"compact -h", "usage: zqjson compact [--strict] [--rounded] [FILE...]\n"},
         {"xml --help", "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [--root NAME | --fragment]\n"},
-        {"reformat missing.json --help", "usage: zqjson reformat [--strict] [--exact] [FILE...]\n"},
+        {"reformat missing.json --help", "usage: zqjson reformat [--strict] [--rounded] [FILE...]\n"},
         {"--version", "zqjson " ZQ_VERSION "\n"},
     };
     for (const auto& c : cases) {
@@ -160,14 +160,22 @@ TEST(ZqjsonTool, WritesAcceptedInput) {
         {"reformat --strict", "\"s\"", "\"s\" \n"},
         {"compact --strict", "{\"a\": [null]}\n", "{\"a\": [null]}\n"},
         {"xml --strict --dialect jsonx", "1.5", xml_document("<JsonItem>1.5</JsonItem>\n")},
-        // Exact: the shortest text that reads back as the same number.
-        {"compact --exact", "[0.1, 2.5e-7, 123456789012345678, 1.7976931348623157e308, -0.0]",
-         "[0.1, 2.5e-07, 123456789012345680, 1.7976931348623157e+308, -0]\n"},
-        {"compact", "[123456789012345678, 0.30000000000000004]", "[1.234567890123457e+17, 0.3]\n"},
-        {"reformat --exact", "[0.30000000000000004]", "[\n\t0.30000000000000004 \n] \n"},
-        {"xml --exact --dialect jsonx", "[1e23]",
-         xml_document("<JsonArray>\n\t<JsonItem>1e+23</JsonItem>\n\n</JsonArray>\n")},
-        {"get --exact /0", "[0.30000000000000004]", "0.30000000000000004\n"},
+        // Every number kept: the shortest text that reads back as the same
+        // number, and integers up to 64 bits with all their digits; --exact
+        // changes nothing, --rounded writes 16 digits.
+        {"compact", "[0.1, 2.5e-7, 123456789012345678, 1.7976931348623157e308, -0.0]",
+         "[0.1, 2.5e-07, 123456789012345678, 1.7976931348623157e+308, -0]\n"},
+        {"compact", "[0.30000000000000004, 18446744073709551615, -9223372036854775808, 1499816949527975237]",
+         "[0.30000000000000004, 18446744073709551615, -9223372036854775808, 1499816949527975237]\n"},
+        {"compact --exact", "[1e6, 1e17, 18446744073709551616]", "[1000000, 1e+17, 1.8446744073709552e+19]\n"},
+        {"compact --rounded", "[123456789012345678, 123456789012345678.0, 0.30000000000000004]",
+         "[123456789012345678, 1.234567890123457e+17, 0.3]\n"},
+        {"reformat", "[0.30000000000000004]", "[\n\t0.30000000000000004 \n] \n"},
+        {"reformat --rounded", "[0.30000000000000004]", "[\n\t0.3 \n] \n"},
+        {"xml --dialect jsonx", "[1e23, 505874924095815681]",
+         xml_document("<JsonArray>\n\t<JsonItem>1e+23</JsonItem>\n\n</JsonArray>\n"
+                      "<JsonArray>\n\t<JsonItem>505874924095815681</JsonItem>\n\n</JsonArray>\n")},
+        {"get /0", "[0.30000000000000004]", "0.30000000000000004\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments) + " " + c.input);

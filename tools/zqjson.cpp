@@ -13,20 +13,18 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
-#include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Parser.h"
-#include "SnapCommon/json/Xml.h"
 
 namespace {
 
 using namespace zqjson;
-using detail::NumberForm;
 
 enum ExitStatus { kSuccess = 0, kNotAccepted = 1, kUsageError = 2 };
 
@@ -47,14 +45,14 @@ constexpr const char* kToolHelp =
     "Commands:\n"
     "  validate [--strict] [FILE...]\n"
     "                      check that each input is a JSON document\n"
-    "  reformat [--strict] [--exact] [FILE...]\n"
+    "  reformat [--strict] [--rounded] [FILE...]\n"
     "                      write each input as indented JSON, one TAB per level\n"
-    "  compact [--strict] [--exact] [FILE...]\n"
+    "  compact [--strict] [--rounded] [FILE...]\n"
     "                      write each input as JSON on one line\n"
-    "  xml --dialect D [--root NAME | --fragment] [--strict] [--exact] [FILE...]\n"
+    "  xml --dialect D [--root NAME | --fragment] [--strict] [--rounded] [FILE...]\n"
     "                      write each input as an XML document in dialect D:\n"
     "                      jsonx, jxml, jxmlex or tagged\n"
-    "  get [--raw] [--strict] [--exact] POINTER [FILE...]\n"
+    "  get [--raw] [--strict] [--rounded] POINTER [FILE...]\n"
     "                      write the value at a JSON Pointer (/a/b/0) on one line\n"
     "  help [COMMAND]      describe the tool, or one command\n"
     "  --version           print the library version\n"
@@ -63,8 +61,11 @@ constexpr const char* kToolHelp =
     "Options take '--opt value' or '--opt=value'; '--' ends them. By default an\n"
     "input is an object or array, read leniently, and text after it is not\n"
     "examined; --strict takes standard JSON only, any value, and the whole input.\n"
-    "Numbers are written with 16 significant digits; --exact writes each in the\n"
-    "shortest form that reads back as the same number.\n"
+    "Every number is written as the shortest text that reads back as the same\n"
+    "number, and an integer up to 64 bits with all its digits; --rounded writes\n"
+    "16 significant digits instead, as the library's reformat() does (--exact,\n"
+    "which once asked for the shortest text, is still accepted and changes\n"
+    "nothing).\n"
     "\n"
     "Example: zqjson reformat config.json\n"
     "\n"
@@ -76,16 +77,17 @@ enum Option : unsigned {
     kDialectOption = 1,
     kRawOption = 2,
     kStrictOption = 4,
-    kExactOption = 8,
+    kRoundedOption = 8,
     kRootOption = 16,
     kFragmentOption = 32,
+    kExactOption = 64,  // what numbers are by default: accepted, changes nothing
 };
 
 // What the command line gives a command.
 struct Arguments {
     std::vector<const char*> files;  // "-": standard input
     Syntax syntax = Syntax::Lenient;
-    NumberForm numbers = NumberForm::Rounded;
+    Numbers numbers = Numbers::Shortest;
     Format dialect = JSONx;           // of the xml command
     std::string root = kDefaultRoot;  // of the xml command
     bool fragment = false;            // of the xml command
@@ -296,18 +298,14 @@ int write_command(const Arguments& arguments, Write write) {
 
 void write_text(std::string_view text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
 
-// On one line, at the precision of the indented form, so that compact loses
-// nothing it keeps.
 template <class Root>
-void write_compact(const Root& root, NumberForm numbers) {
-    std::cout.precision(kNumberDigits);
-    detail::write_compact(std::cout, root, numbers);
-    std::cout << '\n';
+void write_compact(const Root& root, Numbers numbers) {
+    dump(std::cout, root, {false, numbers}) << '\n';
 }
 
 int reformat_command(const Arguments& arguments) {
     return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root([&](const auto& root) { detail::write_json(std::cout, root, arguments.numbers); });
+        document.with_root([&](const auto& root) { dump(std::cout, root, {true, arguments.numbers}); });
         return kSuccess;
     });
 }
@@ -345,13 +343,9 @@ int get_command(const Arguments& arguments) {
 // The library's rendering, inside one root element unless a fragment is
 // asked for: the rendering alone may hold several top-level elements, or none.
 int xml_command(const Arguments& arguments) {
-    const std::string header =
-        std::string(zqjson_xml::default_header()) + (arguments.fragment ? "" : "<" + arguments.root + ">\n");
+    const XmlOptions options{arguments.numbers, arguments.root, arguments.fragment};
     return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root([&](const auto& root) {
-            zqjson_xml::write_xml(std::cout, root, arguments.dialect, header, arguments.numbers);
-        });
-        if (!arguments.fragment) std::cout << "</" << arguments.root << ">\n";
+        document.with_root([&](const auto& root) { write_xml(std::cout, root, arguments.dialect, options); });
         return kSuccess;
     });
 }
@@ -380,43 +374,42 @@ const Command kCommands[] = {
      "\n"
      "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
      "input that cannot be read.\n"},
-    {"reformat", reformat_command, kStrictOption | kExactOption,
-     "usage: zqjson reformat [--strict] [--exact] [FILE...]\n"
+    {"reformat", reformat_command, kStrictOption | kRoundedOption | kExactOption,
+     "usage: zqjson reformat [--strict] [--rounded] [FILE...]\n"
      "\n"
      "Writes the object or array that each input opens with as indented JSON: one\n"
-     "value per line, one TAB per level, members in key order, numbers with 16\n"
-     "significant digits. '-' or no FILE is standard input.\n"
+     "value per line, one TAB per level, members in key order, every number kept.\n"
+     "'-' or no FILE is standard input.\n"
      "\n"
      "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
      "             but white space after it\n"
-     "  --exact    write each number in the shortest form that reads back as the\n"
-     "             same number\n"
+     "  --rounded  write numbers with 16 significant digits, as the library's\n"
+     "             reformat() does, instead of the shortest text that reads back\n"
      "\n"
      "Example: curl -s https://example.org/data.json | zqjson reformat\n"
      "\n"
      "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
      "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
      "written.\n"},
-    {"compact", compact_command, kStrictOption | kExactOption,
-     "usage: zqjson compact [--strict] [--exact] [FILE...]\n"
+    {"compact", compact_command, kStrictOption | kRoundedOption | kExactOption,
+     "usage: zqjson compact [--strict] [--rounded] [FILE...]\n"
      "\n"
      "Writes the object or array that each input opens with as JSON on one line,\n"
-     "members in key order, numbers with 16 significant digits. '-' or no FILE is\n"
-     "standard input.\n"
+     "members in key order, every number kept. '-' or no FILE is standard input.\n"
      "\n"
      "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
      "             but white space after it\n"
-     "  --exact    write each number in the shortest form that reads back as the\n"
-     "             same number\n"
+     "  --rounded  write numbers with 16 significant digits, as the library's\n"
+     "             reformat() does, instead of the shortest text that reads back\n"
      "\n"
      "Example: zqjson compact a.json b.json > both.jsonl\n"
      "\n"
      "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
      "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
      "written.\n"},
-    {"xml", xml_command, kDialectOption | kRootOption | kFragmentOption | kStrictOption | kExactOption,
+    {"xml", xml_command, kDialectOption | kRootOption | kFragmentOption | kStrictOption | kRoundedOption | kExactOption,
      "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [--root NAME | --fragment]\n"
-     "                  [--strict] [--exact] [FILE...]\n"
+     "                  [--strict] [--rounded] [FILE...]\n"
      "\n"
      "Writes the object or array that each input opens with as an XML document in\n"
      "one of four dialects: jsonx names elements after keys, jxml writes every\n"
@@ -431,16 +424,16 @@ const Command kCommands[] = {
      "               alone, as the library renders them\n"
      "  --strict     accept standard JSON (RFC 8259) only: any value, and nothing\n"
      "               but white space after it\n"
-     "  --exact      write each number in the shortest form that reads back as the\n"
-     "               same number\n"
+     "  --rounded    write numbers with 16 significant digits instead of the\n"
+     "               shortest text that reads back\n"
      "\n"
      "Example: zqjson xml --dialect=tagged config.json | xmllint --format -\n"
      "\n"
      "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
      "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
      "written.\n"},
-    {"get", get_command, kRawOption | kStrictOption | kExactOption,
-     "usage: zqjson get [--raw] [--strict] [--exact] POINTER [FILE...]\n"
+    {"get", get_command, kRawOption | kStrictOption | kRoundedOption | kExactOption,
+     "usage: zqjson get [--raw] [--strict] [--rounded] POINTER [FILE...]\n"
      "\n"
      "Writes the value that the JSON Pointer (RFC 6901) leads to in the object or\n"
      "array each input opens with, as JSON on one line: \"\" is the whole\n"
@@ -450,8 +443,8 @@ const Command kCommands[] = {
      "  --raw      write a string as its text, without quotes or escapes\n"
      "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
      "             but white space after it\n"
-     "  --exact    write each number in the shortest form that reads back as the\n"
-     "             same number\n"
+     "  --rounded  write numbers with 16 significant digits, as the library's\n"
+     "             reformat() does, instead of the shortest text that reads back\n"
      "\n"
      "Example: zqjson get --raw /server/host config.json\n"
      "\n"
@@ -503,14 +496,26 @@ struct OptionName {
 };
 
 constexpr OptionName kOptions[] = {
-    {"--dialect", kDialectOption, true}, {"--root", kRootOption, true},    {"--raw", kRawOption, false},
-    {"--strict", kStrictOption, false},  {"--exact", kExactOption, false}, {"--fragment", kFragmentOption, false},
+    {"--dialect", kDialectOption, true},    {"--root", kRootOption, true},        {"--raw", kRawOption, false},
+    {"--strict", kStrictOption, false},     {"--rounded", kRoundedOption, false}, {"--exact", kExactOption, false},
+    {"--fragment", kFragmentOption, false},
 };
 
 const OptionName* find_option(std::string_view name, unsigned allowed) {
     for (const OptionName& option : kOptions)
         if (option.name == name && (allowed & option.option) != 0) return &option;
     return nullptr;
+}
+
+// Whether the XML writer takes `name` for its root element, asked before any
+// input is read.
+bool is_root_name(const std::string& name) {
+    try {
+        xml_document(Value(), JSONx, XmlOptions{Numbers::Shortest, name, false});
+        return true;
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
 }
 
 // Sets what `option` stands for in `arguments`; an empty answer, or why the
@@ -522,7 +527,7 @@ std::string take_option(Option option, std::string_view value, Arguments& argume
             return "unknown dialect '" + std::string(value) + "': choose " + kDialectNames;
         case kRootOption:
             arguments.root = value;
-            if (zqjson_xml::is_xml_name(value)) return {};
+            if (is_root_name(arguments.root)) return {};
             return "--root needs an XML element name, not '" + std::string(value) + "'";
         case kRawOption:
             arguments.raw = true;
@@ -530,8 +535,10 @@ std::string take_option(Option option, std::string_view value, Arguments& argume
         case kStrictOption:
             arguments.syntax = Syntax::Strict;
             return {};
+        case kRoundedOption:
+            arguments.numbers = Numbers::Digits16;
+            return {};
         case kExactOption:
-            arguments.numbers = NumberForm::Exact;
             return {};
         case kFragmentOption:
             arguments.fragment = true;

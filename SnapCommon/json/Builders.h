@@ -25,7 +25,7 @@ struct NullBuilder {
     using Text = DiscardedText;
 
     void string(Text&&) {}
-    void number(Number) {}
+    void number(Number, std::uint32_t) {}
     void boolean(bool) {}
     void null() {}
     void begin_array() {}
@@ -56,7 +56,12 @@ public:
         ModelAccess::adopt(*value, new String(std::move(text)));
         push(std::move(value));
     }
-    void number(Number n) { push(std::unique_ptr<Value>(values_made_.make(n))); }
+    // `exact`: the mark of an integer beyond 2^53 that `n` is nearest to.
+    void number(Number n, std::uint32_t exact) {
+        std::unique_ptr<Value> value(values_made_.make(n));
+        ModelAccess::keep_exact(*value, exact);
+        push(std::move(value));
+    }
     void boolean(bool b) { push(std::unique_ptr<Value>(values_made_.make(Boolean(b)))); }
     void null() { push(std::unique_ptr<Value>(values_made_.make(Null()))); }
 

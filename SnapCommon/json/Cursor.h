@@ -27,6 +27,7 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "ExactInteger.h"
 #include "Utf8.h"
 
 namespace zqjson::detail {
@@ -169,9 +170,10 @@ public:
         p_ = p;
     }
     // A standard JSON number that from_chars converts in range: converted in
-    // place; false, with nothing moved, for every other case, which then goes
-    // the full way to find its fault.
-    bool take_json_number(double& value) {
+    // place, with the mark of an integer beyond 2^53 in `exact`; false, with
+    // nothing moved, for every other case, which then goes the full way to
+    // find its fault.
+    bool take_json_number(double& value, std::uint32_t& exact) {
         const char* const end = end_;
         const char* p = p_;
         const auto is_digit_at = [end](const char* at) {
@@ -185,6 +187,7 @@ public:
         // from_chars also takes a point with no digit after it ("1.", "1.e5").
         const void* point = std::memchr(p, '.', static_cast<std::size_t>(stop - p));
         if (point != nullptr && !is_digit_at(static_cast<const char*>(point) + 1)) return false;
+        exact = mark_of_literal(std::string_view(p_, static_cast<std::size_t>(stop - p_)), value);
         p_ = stop;
         return true;
     }
@@ -245,9 +248,10 @@ public:
 
     // A number that starts with a digit, or a minus and a digit, and that
     // from_chars reads up to a character the extraction would not take
-    // either: converted in place, as the extraction converts it; false, with
-    // nothing moved, for every other case, which then goes the full way.
-    bool take_plain_number(double& value, std::ios_base::iostate& state) {
+    // either: converted in place, as the extraction converts it, with the
+    // mark of an integer beyond 2^53 in `exact`; false, with nothing moved,
+    // for every other case, which then goes the full way.
+    bool take_plain_number(double& value, std::uint32_t& exact, std::ios_base::iostate& state) {
         const char* const end = end_;
         const char* p = p_;
         if (p != end && *p == '-') ++p;
@@ -260,6 +264,7 @@ public:
             if (c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-') return false;
         }
         value = converted;
+        exact = mark_of_literal(std::string_view(p_, static_cast<std::size_t>(stop - p_)), converted);
         p_ = stop;
         if (stop == end) state |= std::ios_base::eofbit;
         return true;
@@ -410,8 +415,8 @@ public:
         offset_ += taken;
     }
     // A number that ends inside the buffer.
-    bool take_json_number(double& value) {
-        return take_in_place([&](TextBuffer& ahead) { return ahead.take_json_number(value); });
+    bool take_json_number(double& value, std::uint32_t& exact) {
+        return take_in_place([&](TextBuffer& ahead) { return ahead.take_json_number(value, exact); });
     }
     // Byte by byte, it stops at every byte from 0x80 on: the grammar checks
     // UTF-8 itself.
@@ -471,9 +476,10 @@ public:
     }
     void keep(int c) { collected_.push_back(static_cast<char>(c)); }
     // A number that ends inside the buffer, in the classic locale.
-    bool take_plain_number(double& value, std::ios_base::iostate&) {
+    bool take_plain_number(double& value, std::uint32_t& exact, std::ios_base::iostate&) {
         std::ios_base::iostate ignored = std::ios_base::goodbit;
-        return classic_ && take_in_place([&](TextBuffer& ahead) { return ahead.take_plain_number(value, ignored); });
+        return classic_ &&
+               take_in_place([&](TextBuffer& ahead) { return ahead.take_plain_number(value, exact, ignored); });
     }
     int take_digits() {
         int c = sb_->sgetc();
@@ -634,15 +640,19 @@ public:
         if (sentry() && !buf_.seek(pos)) state_ |= std::ios_base::failbit;
     }
 
-    // `in >> value` for a Number, after white space was skipped.
-    void extract(Number& value) {
+    // `in >> value` for a Number, after white space was skipped; `exact`
+    // receives the mark of an integer beyond 2^53. (The extraction of a
+    // locale other than the classic one gives no text to keep one from.)
+    void extract(Number& value, std::uint32_t& exact) {
+        exact = 0;
         if (!sentry() || buf_.extract_in_locale(state_, value)) return;
-        if (take_plain_number(value)) return;
+        if (take_plain_number(value, exact)) return;
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
         double converted = 0;
         if (!convert_number(text, converted)) state_ |= std::ios_base::failbit;
         value = converted;
+        exact = mark_of_literal(text, converted);
         if (c == kEnd) state_ |= std::ios_base::eofbit;
     }
 
@@ -650,9 +660,9 @@ public:
     // it replaces does on a good stream, without the per-character checks.
 
     // The extraction of a plain number, where the buffer can tell one.
-    bool take_plain_number(Number& value) {
+    bool take_plain_number(Number& value, std::uint32_t& exact) {
         double plain;
-        if (!buf_.take_plain_number(plain, state_)) return false;
+        if (!buf_.take_plain_number(plain, exact, state_)) return false;
         value = plain;
         return true;
     }
@@ -695,9 +705,9 @@ public:
     // The next byte, flags untouched; kEnd at the end.
     int next() { return buf_.attached() ? buf_.sgetc() : kEnd; }
     int skip_json_space() { return buf_.skip_json_space(); }
-    bool take_json_number(Number& value) {
+    bool take_json_number(Number& value, std::uint32_t& exact) {
         double plain;
-        if (!buf_.take_json_number(plain)) return false;
+        if (!buf_.take_json_number(plain, exact)) return false;
         value = plain;
         return true;
     }

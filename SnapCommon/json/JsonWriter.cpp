@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,7 +14,6 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
-#include "JsonWriter.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Text.h"
@@ -28,8 +27,7 @@ using detail::kEscapes;
 using detail::kLongestEscape;
 using detail::kNumberChars;
 using detail::ModelAccess;
-using detail::NumberForm;
-using detail::Place;
+using detail::Placement;
 
 // Text held before a write to a stream: few enough pages to stay in cache,
 // enough bytes that the writes are few.
@@ -59,7 +57,7 @@ public:
 // with the end of the line before it, `ending`, and a member's key.
 class Line {
 public:
-    Line(Buffer& out, NumberForm numbers, std::string_view ending, std::size_t depth, const String* key)
+    Line(Buffer& out, Numbers numbers, std::string_view ending, std::size_t depth, const String* key)
         : out_(out), p_(out.claim(kRoom + Buffer::tabs_room(depth))), numbers_(numbers) {
         std::memcpy(p_, ending.data(), kLongestEnding);
         p_ = Buffer::put_tabs(p_ + ending.size(), depth);
@@ -78,7 +76,7 @@ public:
         p_ += N - 1;
     }
     void put(char c) { *p_++ = c; }
-    void put(Number n) { p_ = detail::format_number(p_, n, numbers_); }
+    void put_number(const Value& v) { p_ = detail::format_number(p_, v, numbers_); }
     // Keys and short values: most need no escape, which one word test
     // shows; the others store each byte's whole table entry at once and
     // move the cursor by its length, which beats looking for runs.
@@ -118,7 +116,7 @@ private:
 
     Buffer& out_;
     char* p_;
-    const NumberForm numbers_;
+    const Numbers numbers_;
 };
 
 // Writes what the walk shows as indented lines into `out`, and on to
@@ -127,16 +125,16 @@ class IndentedWriter {
 public:
     struct Frame {};
 
-    IndentedWriter(Buffer& out, NumberForm numbers, std::ostream* stream)
+    IndentedWriter(Buffer& out, Numbers numbers, std::ostream* stream)
         : out_(out), numbers_(numbers), stream_(stream) {}
 
     bool going() const { return !stream_ || *stream_; }
 
-    void scalar(const Value& value, const Place& place, Frame*) {
+    void scalar(const Value& value, const Placement& place, Frame*) {
         Line line = start_line(place);
         switch (ModelAccess::kind(value)) {
             case NumberType:
-                line.put(ModelAccess::number(value));
+                line.put_number(value);
                 break;
             case StringType:
                 line.put('"');
@@ -155,10 +153,10 @@ public:
         }
     }
 
-    void open(const Array&, const Place& place, Frame*, Frame&) { open_line(place, "[\n"); }
-    void open(const Object&, const Place& place, Frame*, Frame&) { open_line(place, "{\n"); }
+    void open(const Array&, const Placement& place, Frame*, Frame&) { open_line(place, "[\n"); }
+    void open(const Object&, const Placement& place, Frame*, Frame&) { open_line(place, "{\n"); }
 
-    void close(bool is_object, const Place& place, Frame&, bool empty) {
+    void close(bool is_object, const Placement& place, Frame&, bool empty) {
         Line(out_, numbers_, empty ? Line::kNone : Line::kBeforeEnd, place.depth, nullptr).put(is_object ? '}' : ']');
     }
 
@@ -173,7 +171,7 @@ public:
 
 private:
     // A value's line, after the end of the line before it, up to the value.
-    Line start_line(const Place& place) {
+    Line start_line(const Placement& place) {
         if (out_.size() >= kDrainBytes) drain();
         return Line(out_, numbers_, place.first ? Line::kNone : Line::kBeforeSibling, place.depth, place.key);
     }
@@ -181,114 +179,53 @@ private:
     // Inlined into both openings, which the compiler does not choose by
     // itself: a call costs a good part of a short line.
     template <std::size_t N>
-    __attribute__((always_inline)) void open_line(const Place& place, const char (&opening)[N]) {
+    __attribute__((always_inline)) void open_line(const Placement& place, const char (&opening)[N]) {
         start_line(place).put(opening);
     }
 
     Buffer& out_;
-    const NumberForm numbers_;
+    const Numbers numbers_;
     std::ostream* const stream_;
 };
 
 // Renders `root` into `out`, and on to `stream` when there is one.
-void render_indented(Buffer& out, const Value& root, NumberForm numbers, std::ostream* stream) {
+void render_indented(Buffer& out, const Value& root, Numbers numbers, std::ostream* stream) {
     IndentedWriter writer(out, numbers, stream);
     detail::walk(root, writer);
     writer.finish();
     writer.drain();
 }
 
-template <class Container>
-std::string render(const Container& container) {
-    const ModelAccess::Borrowed<Container> view(container);
-    Buffer out;
-    render_indented(out, view.value(), NumberForm::Rounded, nullptr);
-    return out.text();
-}
-
-void render_to(std::ostream& stream, const Value& root, NumberForm numbers) {
+void render_to(std::ostream& stream, const Value& root, Numbers numbers) {
     Buffer out;
     render_indented(out, root, numbers, &stream);
 }
 
 // ---------------------------------------------------------------------------
-// Compact output. Everything but numbers is written unformatted, so the
-// caller's width, fill, base and flags neither act on it nor get changed.
-
-void write(std::ostream& out, std::string_view text) {
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-// Significant digits `out << number` writes for the largest doubles, or
-// kRoundTripDigits where it writes every digit they have.
-constexpr int kRoundTripDigits = 17;
-int significant_digits(const std::ostream& out) {
-    const auto precision = static_cast<int>(std::min<std::streamsize>(out.precision(), kRoundTripDigits));
-    switch (out.flags() & std::ios_base::floatfield) {
-        case std::ios_base::scientific:
-            return std::min(precision + 1, kRoundTripDigits);
-        case std::ios_base::fixed:                              // every digit of the integer part
-        case std::ios_base::fixed | std::ios_base::scientific:  // hexadecimal, exact
-            return kRoundTripDigits;
-        default:
-            return std::max(precision, 1);
-    }
-}
-
-// Whether `magnitude`, rounded to `digits` significant digits, passes the
-// largest double.
-bool rounds_past_largest(double magnitude, int digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*e", digits - 1, magnitude);
-    return std::isinf(std::strtod(text, nullptr));
-}
-
-// The largest double's digits cut to `digits` significant ones.
-double largest_at_digits(int digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "1.%.*se308", digits - 1, "7976931348623157");
-    return std::strtod(text, nullptr);
-}
-
-// The number as `out << number` writes it, but for text that would not read
-// back: NaN and the infinities are written as null, and a number that rounds,
-// at the stream's precision, past the largest double as the largest number
-// of that precision.
-void stream_number(std::ostream& out, Number n) {
-    const auto d = static_cast<double>(n);
-    if (!std::isfinite(d)) {
-        write(out, "null");
-        return;
-    }
-    const int digits = significant_digits(out);
-    if (std::fabs(d) < 1e308 || digits >= kRoundTripDigits || !rounds_past_largest(std::fabs(d), digits)) {
-        out << n;
-        return;
-    }
-    out << std::copysign(largest_at_digits(digits), d);
-}
+// Compact output. Nothing of the caller's stream formatting acts on it or
+// is changed by it: numbers follow the stream's precision and notation only,
+// in the classic locale, and everything else is written unformatted.
 
 // The text gathers in one buffer that goes to the stream's buffer in large
-// pieces, under one sentry for the whole value. Numbers are formatted in
-// place when the stream would write the same text; otherwise the stream
-// writes them itself, after what was gathered before.
+// pieces, under one sentry for the whole value, or is the whole result when
+// there is no stream.
 class CompactWriter {
 public:
     struct Frame {};
 
-    CompactWriter(std::ostream& out, NumberForm numbers)
-        : out_(out),
-          exact_numbers_(numbers == NumberForm::Exact),
-          fast_below_(formats_like_printf(out) ? kFastBelow : 0),
-          precision_(std::max(static_cast<int>(out.precision()), 1)) {}
+    // Numbers as `out << number` writes them in the classic locale.
+    explicit CompactWriter(std::ostream& out) : CompactWriter(&out, detail::StreamNotation(out), std::nullopt) {}
+    // Numbers in `form`, whatever the stream; the text stays in the buffer
+    // when there is none.
+    CompactWriter(std::ostream* out, Numbers form) : CompactWriter(out, std::nullopt, form) {}
 
     bool going() const { return going_; }
 
-    void scalar(const Value& v, const Place& place, Frame*) {
+    void scalar(const Value& v, const Placement& place, Frame*) {
         char* p = start(place);
         switch (ModelAccess::kind(v)) {
             case NumberType:
-                return number(p, ModelAccess::number(v));
+                return number(p, v);
             case StringType:
                 return string(p, v.get<String>());
             case BooleanType:
@@ -297,53 +234,58 @@ public:
             case NullType:
                 p = put(p, "null");
                 break;
-            default:  // the invalid state writes nothing
+            default:  // a Value that holds nothing: null inside a container, so that the text reads back
+                if (place.depth > 0) p = put(p, "null");
                 break;
         }
         text_.advance_to(p);
     }
-    void open(const Array&, const Place& place, Frame*, Frame&) {
+    void open(const Array&, const Placement& place, Frame*, Frame&) {
         char* p = start(place);
         *p++ = '[';
         text_.advance_to(p);
     }
-    void open(const Object&, const Place& place, Frame*, Frame&) {
+    void open(const Object&, const Placement& place, Frame*, Frame&) {
         char* p = start(place);
         *p++ = '{';
         text_.advance_to(p);
     }
-    void close(bool is_object, const Place&, Frame&, bool) { text_.append(is_object ? '}' : ']'); }
+    void close(bool is_object, const Placement&, Frame&, bool) { text_.append(is_object ? '}' : ']'); }
 
     // Hands the gathered text to the stream's buffer; a buffer that takes
     // less fails the stream, as a formatted write would.
     void drain() {
-        if (text_.size() == 0) return;
+        if (!out_ || text_.size() == 0) return;
         const auto size = static_cast<std::streamsize>(text_.size());
-        const bool written = out_ && out_.rdbuf()->sputn(text_.data(), size) == size;
+        const bool written = *out_ && out_->rdbuf()->sputn(text_.data(), size) == size;
         text_.clear();
-        if (!written) out_.setstate(std::ios_base::badbit);
+        if (!written) out_->setstate(std::ios_base::badbit);
         going_ = written;
     }
 
+    // The text, when there is no stream.
+    std::string text() const { return text_.text(); }
+
 private:
-    // The most a number formatted in place can take: 17 significant digits,
-    // sign, point and exponent.
+    // The most a number formatted in the general notation at kMostDigits or
+    // fewer takes: sign, digits, point and exponent.
     static constexpr std::size_t kNumberRoom = 32;
-    static constexpr std::streamsize kFastPrecision = detail::kMostDigits;
     // From here on a number may round past the largest double at the
-    // stream's precision, which the stream's own path looks after.
+    // precision in use, which the slower path looks after.
     static constexpr double kFastBelow = 1e308;
 
-    // Whether `out << number` writes what printf's "%.*g" writes at the
-    // stream's precision: the default notation, no flag that changes it, no
-    // width, and a locale with a point and no grouping.
-    static bool formats_like_printf(const std::ostream& out) {
-        constexpr auto kChanging =
-            std::ios_base::floatfield | std::ios_base::showpos | std::ios_base::showpoint | std::ios_base::uppercase;
-        if ((out.flags() & kChanging) != 0 || out.width() != 0 || out.precision() > kFastPrecision) return false;
-        if (out.getloc() == std::locale::classic()) return true;
-        const auto& punctuation = std::use_facet<std::numpunct<char>>(out.getloc());
-        return punctuation.decimal_point() == '.' && punctuation.grouping().empty();
+    CompactWriter(std::ostream* out, std::optional<detail::StreamNotation> notation, std::optional<Numbers> form)
+        : out_(out),
+          notation_(notation),
+          form_(form),
+          fast_below_(takes_general_path(notation, form) ? kFastBelow : 0),
+          precision_(form ? kNumberDigits : std::max(notation->precision(), 1)) {}
+
+    // Whether numbers below kFastBelow are the general notation at
+    // kMostDigits digits or fewer, which is written in place.
+    static bool takes_general_path(const std::optional<detail::StreamNotation>& notation,
+                                   const std::optional<Numbers>& form) {
+        return form ? *form == Numbers::Digits16 : notation->is_general();
     }
 
     // The most a value written in place takes: a number, a short string
@@ -373,7 +315,7 @@ private:
     // claimed once for them and the value; returns where the value goes, with
     // kValueRoom bytes of room. Inlined into its callers, which the compiler
     // does not choose by itself: a call costs a good part of a short value.
-    __attribute__((always_inline)) char* start(const Place& place) {
+    __attribute__((always_inline)) char* start(const Placement& place) {
         if (text_.size() >= kDrainBytes) drain();
         char* p = text_.claim(kRoom);
         if (!place.first) p = put(p, ", ");
@@ -385,20 +327,16 @@ private:
         return text_.claim(kValueRoom);
     }
 
-    void number(char* p, Number n) {
-        const auto d = static_cast<double>(n);
-        if (exact_numbers_) {
-            text_.advance_to(detail::format_number(p, n, NumberForm::Exact));
-            return;
-        }
-        if (!(std::fabs(d) < fast_below_)) {  // NaN included
-            text_.advance_to(p);
-            drain();
-            stream_number(out_, n);
-            going_ = static_cast<bool>(out_);
-            return;
-        }
-        text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision_));
+    void number(char* p, const Value& v) {
+        detail::ExactInteger integer;
+        if (ModelAccess::exact_integer(v, integer)) return text_.advance_to(detail::format_integer(p, integer));
+        const auto d = static_cast<double>(ModelAccess::number(v));
+        if (std::fabs(d) < fast_below_)
+            return text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision_));
+        if (!std::isfinite(d)) return text_.advance_to(put(p, "null"));  // no number text reads back as these
+        if (form_) return text_.advance_to(detail::format_number(p, d, *form_));
+        text_.advance_to(p);
+        text_.advance_to(notation_->format(text_.claim(notation_->room()), d));
     }
     void string(char* p, std::string_view s) {
         if (is_plain_short(s)) {
@@ -416,27 +354,52 @@ private:
         text_.append('"');
     }
 
-    std::ostream& out_;
-    const bool exact_numbers_;
-    // Magnitudes below this are formatted in place: none where the stream
-    // would format them otherwise.
+    std::ostream* const out_;
+    const std::optional<detail::StreamNotation> notation_;
+    const std::optional<Numbers> form_;
+    // Magnitudes below this are written in the general notation at
+    // precision_ in place: none where numbers take another notation.
     const double fast_below_;
     const int precision_;
     bool going_ = true;  // whether the stream took all it was given
     detail::OutputBuffer text_;
 };
 
+// The compact text of `root` on `out`, in `writer`'s numbers.
 template <class Root>
-std::ostream& write_compact(std::ostream& out, const Root& root, NumberForm numbers = NumberForm::Rounded) {
+std::ostream& stream_compact(std::ostream& out, const Root& root, CompactWriter&& writer) {
     const std::ostream::sentry ready(out);
     if (!ready) return out;
-    CompactWriter writer(out, numbers);
-    if constexpr (std::is_same_v<Root, Value>) {
-        detail::walk(root, writer);
-    } else {
-        detail::walk(ModelAccess::Borrowed<Root>(root).value(), writer);
-    }
+    ModelAccess::with_value(root, [&](const Value& value) { detail::walk(value, writer); });
     writer.drain();
+    return out;
+}
+
+template <class Root>
+std::string compact_text(const Root& root, Numbers form) {
+    CompactWriter writer(nullptr, form);
+    ModelAccess::with_value(root, [&](const Value& value) { detail::walk(value, writer); });
+    return writer.text();
+}
+
+template <class Root>
+std::string indented_text(const Root& root, Numbers form) {
+    Buffer out;
+    ModelAccess::with_value(root, [&](const Value& value) { render_indented(out, value, form, nullptr); });
+    return out.text();
+}
+
+template <class Root>
+std::string dump_text(const Root& root, const WriteOptions& options) {
+    return options.indent ? indented_text(root, options.numbers) : compact_text(root, options.numbers);
+}
+
+template <class Root>
+std::ostream& dump_to(std::ostream& out, const Root& root, const WriteOptions& options) {
+    if (!options.indent) return stream_compact(out, root, CompactWriter(&out, options.numbers));
+    const std::ostream::sentry ready(out);
+    if (!ready) return out;
+    ModelAccess::with_value(root, [&](const Value& value) { render_to(out, value, options.numbers); });
     return out;
 }
 
@@ -445,39 +408,34 @@ std::ostream& write_compact(std::ostream& out, const Root& root, NumberForm numb
 
 namespace zqjson {
 
-std::string Object::json() const { return json::render(*this); }
+std::string Object::json() const { return json::indented_text(*this, Numbers::Digits16); }
 
-std::string Array::json() const { return json::render(*this); }
+std::string Array::json() const { return json::indented_text(*this, Numbers::Digits16); }
 
-void detail::write_json(std::ostream& out, const Value& root, NumberForm numbers) {
-    json::render_to(out, root, numbers);
+std::string dump(const Value& v, const WriteOptions& options) { return json::dump_text(v, options); }
+std::string dump(const Object& o, const WriteOptions& options) { return json::dump_text(o, options); }
+std::string dump(const Array& a, const WriteOptions& options) { return json::dump_text(a, options); }
+
+std::ostream& dump(std::ostream& out, const Value& v, const WriteOptions& options) {
+    return json::dump_to(out, v, options);
 }
-
-void detail::write_json(std::ostream& out, const Object& root, NumberForm numbers) {
-    json::render_to(out, ModelAccess::Borrowed<Object>(root).value(), numbers);
+std::ostream& dump(std::ostream& out, const Object& o, const WriteOptions& options) {
+    return json::dump_to(out, o, options);
 }
-
-void detail::write_json(std::ostream& out, const Array& root, NumberForm numbers) {
-    json::render_to(out, ModelAccess::Borrowed<Array>(root).value(), numbers);
-}
-
-void detail::write_compact(std::ostream& out, const Value& root, NumberForm numbers) {
-    json::write_compact(out, root, numbers);
-}
-
-void detail::write_compact(std::ostream& out, const Object& root, NumberForm numbers) {
-    json::write_compact(out, root, numbers);
-}
-
-void detail::write_compact(std::ostream& out, const Array& root, NumberForm numbers) {
-    json::write_compact(out, root, numbers);
+std::ostream& dump(std::ostream& out, const Array& a, const WriteOptions& options) {
+    return json::dump_to(out, a, options);
 }
 
 }  // namespace zqjson
 
-// Released content reads as empty through `get`.
-std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) { return zqjson::json::write_compact(out, v); }
+std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) {
+    return zqjson::json::stream_compact(out, v, zqjson::json::CompactWriter(out));
+}
 
-std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) { return zqjson::json::write_compact(out, a); }
+std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) {
+    return zqjson::json::stream_compact(out, a, zqjson::json::CompactWriter(out));
+}
 
-std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) { return zqjson::json::write_compact(out, o); }
+std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) {
+    return zqjson::json::stream_compact(out, o, zqjson::json::CompactWriter(out));
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "../ZQJson.h"
+#include "ExactInteger.h"
 #include "ModelAccess.h"
 #include "NodePool.h"
 
@@ -140,15 +142,47 @@ void assertion(const char* file, int line, const char* expr, bool ok) {
 // ---------------------------------------------------------------------------
 // Value
 
+void Value::import_integer(bool negative, std::uint64_t magnitude) {
+    const detail::ExactInteger n{negative, magnitude};
+    const double nearest = detail::nearest_double(n);
+    import(static_cast<Number>(nearest));
+    exact_ = detail::mark_of(n, nearest);
+}
+
+namespace {
+
+// The whole number `v` holds, exactly: its kept integer, or its double when
+// that is whole and below 2^64 in magnitude.
+std::optional<detail::ExactInteger> whole_number(const Value& v) {
+    if (!v.is<Number>()) return std::nullopt;
+    detail::ExactInteger n;
+    if (ModelAccess::exact_integer(v, n)) return n;
+    const auto d = static_cast<double>(ModelAccess::number(v));
+    // 2^64 is one past the greatest uint64_t, exact in a double; NaN fails
+    // the comparison.
+    constexpr double kPastGreatest = 18446744073709551616.0;
+    const double magnitude = std::fabs(d);
+    if (!(magnitude < kPastGreatest) || std::trunc(magnitude) != magnitude) return std::nullopt;
+    return detail::ExactInteger{std::signbit(d) && magnitude != 0, static_cast<std::uint64_t>(magnitude)};
+}
+
+}  // namespace
+
 std::optional<std::int64_t> Value::integer() const {
-    if (type_ != NumberType) return std::nullopt;
-    // -2^63 is the least int64_t; 2^63 is one past the greatest. Both are
-    // exact in a double, and NaN fails either comparison.
-    constexpr Number kLeast = -9223372036854775808.0;
-    constexpr Number kPastGreatest = 9223372036854775808.0;
-    if (!(number_ >= kLeast && number_ < kPastGreatest)) return std::nullopt;
-    if (std::trunc(number_) != number_) return std::nullopt;
-    return static_cast<std::int64_t>(number_);
+    const auto n = whole_number(*this);
+    if (!n) return std::nullopt;
+    if (!n->negative) {
+        if (n->magnitude > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+        return static_cast<std::int64_t>(n->magnitude);
+    }
+    if (n->magnitude > detail::kLeastInt64Magnitude) return std::nullopt;
+    return static_cast<std::int64_t>(std::uint64_t{0} - n->magnitude);
+}
+
+std::optional<std::uint64_t> Value::unsigned_integer() const {
+    const auto n = whole_number(*this);
+    if (!n || (n->negative && n->magnitude != 0)) return std::nullopt;
+    return n->magnitude;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,15 +4,30 @@
 #ifndef ZQ_JSON_MODEL_ACCESS_H
 #define ZQ_JSON_MODEL_ACCESS_H
 
+#include <cstddef>
+#include <type_traits>
 #include <utility>
 
 #include "../ZQJson.h"
+#include "ExactInteger.h"
 
 namespace zqjson::detail {
 
 struct ModelAccess {
+    // The kept integer fills the padding after the kind: a Value stays two
+    // words, laid out as it always was.
+    static_assert(sizeof(Value) == 16 && offsetof(Value, type_) == 0 && offsetof(Value, number_) == 8 &&
+                  offsetof(Value, object_) == 8);
+
     static ValueType kind(const Value& v) { return v.type_; }
     static Number number(const Value& v) { return v.number_; }
+    // Whether a Number keeps an integer its double does not hold; then `n`
+    // is that integer.
+    static bool exact_integer(const Value& v, ExactInteger& n) {
+        return v.type_ == NumberType && integer_of(v.exact_, static_cast<double>(v.number_), n);
+    }
+    // Keeps beside the Number `v` holds the integer of `mark` (0: none).
+    static void keep_exact(Value& v, std::uint32_t mark) { v.exact_ = mark; }
     static Boolean boolean(const Value& v) { return v.boolean_; }
     // Null when the content was released.
     static const String* string(const Value& v) { return v.type_ == StringType ? v.string_ : nullptr; }
@@ -35,6 +50,7 @@ struct ModelAccess {
         switch (from.type_) {
             case NumberType:
                 to.number_ = from.number_;
+                to.exact_ = from.exact_;
                 break;
             case BooleanType:
                 to.boolean_ = from.boolean_;
@@ -93,6 +109,18 @@ struct ModelAccess {
     private:
         Value view_;
     };
+
+    // Calls `use` with `root` as a Value: itself, or a container lent as one
+    // for the call.
+    template <class Root, class Use>
+    static decltype(auto) with_value(const Root& root, Use use) {
+        if constexpr (std::is_same_v<Root, Value>) {
+            return use(root);
+        } else {
+            const Borrowed<Root> view(root);
+            return use(view.value());
+        }
+    }
 };
 
 }  // namespace zqjson::detail

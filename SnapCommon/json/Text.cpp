@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 #include "OutputBuffer.h"
 #include "Text.h"
@@ -188,6 +191,10 @@ char* format_general(char* first, char* last, double d, int digits) {
     return std::to_chars(first, last, d, std::chars_format::general, digits).ptr;
 }
 
+char* format_integer(char* first, ExactInteger n) {
+    return put_integer(first, n.negative, n.magnitude, decimal_digits(n.magnitude));
+}
+
 namespace {
 
 // The largest number of kNumberDigits significant digits that reads back.
@@ -201,24 +208,118 @@ double within_readable_range(double d) {
     return std::isfinite(d) && std::fabs(d) > kLargestReadable ? std::copysign(kLargestReadable, d) : d;
 }
 
-// The shortest text that reads back as `d`, finite.
-char* format_exact(char* first, char* last, double d) { return std::to_chars(first, last, d).ptr; }
+// The shortest digits that read back as `d`, finite, laid out as the general
+// notation lays out 17 digits: in fixed notation from 10^-4 up to 10^17, so
+// that a whole number reads as one (1000000, not 1e+06), and with an
+// exponent beyond.
+constexpr double kLeastFixed = 1e-4;
+constexpr double kPastFixed = 1e17;
+char* format_exact(char* first, char* last, double d) {
+    const double magnitude = std::fabs(d);
+    const bool fixed = (magnitude >= kLeastFixed && magnitude < kPastFixed) || magnitude == 0;
+    return std::to_chars(first, last, d, fixed ? std::chars_format::fixed : std::chars_format::scientific).ptr;
+}
 
 }  // namespace
 
-// Rounded: writes `n` as a stream with precision kNumberDigits writes it in
+// Digits16: writes `n` as a stream with precision kNumberDigits writes it in
 // its default notation, but for the doubles above kLargestReadable. Returns
 // the end of the text.
-char* format_number(char* first, Number n, NumberForm form) {
+char* format_number(char* first, Number n, Numbers form) {
     const auto d = static_cast<double>(n);
     char* const last = first + kNumberChars;
     if (!std::isfinite(d)) return std::copy_n("null", 4, first);  // no number text reads back as these
-    if (form == NumberForm::Exact) return format_exact(first, last, d);
+    if (form == Numbers::Shortest) return format_exact(first, last, d);
     return format_general(first, last, within_readable_range(d), kNumberDigits);
 }
 
-NumberText::NumberText(Number n, NumberForm form)
+NumberText::NumberText(Number n, Numbers form)
     : size_(static_cast<std::size_t>(format_number(chars_, n, form) - chars_)) {}
+
+NumberText::NumberText(const Value& v, Numbers form)
+    : size_(static_cast<std::size_t>(format_number(chars_, v, form) - chars_)) {}
+
+// ---------------------------------------------------------------------------
+// Numbers as a stream writes them
+
+namespace {
+
+// What `out << number` takes for a negative precision.
+constexpr int kDefaultStreamPrecision = 6;
+// The most significant digits the exact decimal form of a double has.
+constexpr int kMostExactDigits = 767;
+// Room beyond the digits: sign, point, exponent, the zeros after the point
+// before the first digit, and the integer digits of the largest doubles.
+constexpr std::size_t kRoomBeyondDigits = 330;
+
+// The largest double cut to `digits` significant digits (1 to kMostDigits).
+double largest_at_digits(int digits) {
+    constexpr std::string_view kLargest = "17976931348623157";
+    char text[32];
+    char* p = text;
+    *p++ = kLargest[0];
+    if (digits > 1) *p++ = '.', p = std::copy_n(kLargest.data() + 1, digits - 1, p);
+    p = std::copy_n("e308", 4, p);
+    double largest = 0;
+    std::from_chars(text, p, largest);
+    return largest;
+}
+
+// `d`, or the largest number of `digits` significant digits when `d` would
+// round at that many past the largest double.
+double within_range_at(double d, int digits) {
+    if (digits >= kMostDigits || std::fabs(d) < 1e308) return d;
+    char text[32];
+    const char* const end = std::to_chars(text, text + sizeof text, d, std::chars_format::scientific, digits - 1).ptr;
+    double read_back = 0;
+    if (std::from_chars(text, end, read_back).ec != std::errc::result_out_of_range) return d;
+    return std::copysign(largest_at_digits(digits), d);
+}
+
+}  // namespace
+
+StreamNotation::StreamNotation(const std::ostream& out)
+    : format_(std::chars_format::general),
+      shortest_(false),
+      general_(false),
+      uppercase_((out.flags() & std::ios_base::uppercase) != 0),
+      precision_(out.precision() < 0 ? kDefaultStreamPrecision
+                                     : static_cast<int>(std::min<std::streamsize>(
+                                           out.precision(), std::numeric_limits<int>::max() - 2 * kRoomBeyondDigits))),
+      room_(kNumberChars) {
+    const auto precision = static_cast<std::size_t>(precision_);
+    switch (out.flags() & std::ios_base::floatfield) {
+        case std::ios_base::fixed:
+            format_ = std::chars_format::fixed;
+            room_ = precision + kRoomBeyondDigits;
+            break;
+        case std::ios_base::scientific:
+            format_ = std::chars_format::scientific;
+            room_ = precision + kNumberChars;
+            break;
+        case std::ios_base::fixed | std::ios_base::scientific:  // hexadecimal
+            shortest_ = true;
+            break;
+        default:
+            general_ = precision_ <= kMostDigits && !uppercase_;
+            room_ = std::min(precision, static_cast<std::size_t>(kMostExactDigits)) + kRoomBeyondDigits;
+            break;
+    }
+}
+
+char* StreamNotation::format(char* first, double d) const {
+    char* const last = first + room_;
+    if (shortest_) return format_exact(first, last, d);
+    char* end;
+    if (format_ == std::chars_format::fixed) {
+        end = std::to_chars(first, last, d, format_, precision_).ptr;
+    } else {
+        const int digits = format_ == std::chars_format::scientific ? precision_ + 1 : std::max(precision_, 1);
+        end = std::to_chars(first, last, within_range_at(d, digits), format_, precision_).ptr;
+    }
+    if (uppercase_) std::replace(first, end, 'e', 'E');
+    return end;
+}
 
 }  // namespace zqjson::detail
 

@@ -4,13 +4,17 @@
 #define ZQ_JSON_TEXT_H
 
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iosfwd>
 #include <string_view>
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "ExactInteger.h"
+#include "ModelAccess.h"
 
 namespace zqjson::detail {
 
@@ -98,24 +102,23 @@ inline std::string_view json_escape(char c) {
     return {escape.text, escape.size};
 }
 
-// Room for any number's text: sign, 16 digits, point and a five-character
-// exponent, with room to spare.
+// Room for any number's text in one of the library's forms: sign, 17
+// digits, point and a five-character exponent, or an integer of 20 digits
+// and its sign, with room to spare.
 constexpr std::size_t kNumberChars = 32;
-
-// How the writers put numbers: rounded to kNumberDigits significant digits
-// (compact output: to the stream's precision), or exactly, as the shortest
-// text that reads back as the same double.
-enum class NumberForm { Rounded, Exact };
 
 // The text of one number, held in place so that writing it needs no
 // allocation.
 class NumberText {
 public:
-    // Rounded: `n` as a stream with precision 16 writes it in its default
+    // Digits16: `n` as a stream with precision 16 writes it in its default
     // notation, but for the largest doubles, which that text would put out
     // of range: they are rounded toward zero instead, so that the text reads
     // back. Both forms write NaN and the infinities as null.
-    explicit NumberText(Number n, NumberForm form = NumberForm::Rounded);
+    explicit NumberText(Number n, Numbers form = Numbers::Digits16);
+    // The same for the Number `v` holds, an integer it keeps with all its
+    // digits.
+    NumberText(const Value& v, Numbers form);
     std::string_view view() const { return {chars_, size_}; }
 
 private:
@@ -131,7 +134,45 @@ char* format_general(char* first, char* last, double d, int digits);
 
 // `n` in `form`, NaN and the infinities as null, into at least kNumberChars
 // bytes at `first`; returns the end of the text.
-char* format_number(char* first, Number n, NumberForm form);
+char* format_number(char* first, Number n, Numbers form);
+
+// `n` with all its digits, into at least kNumberChars bytes at `first`.
+char* format_integer(char* first, ExactInteger n);
+
+// The Number `v` holds in `form`, an integer it keeps with all its digits.
+inline char* format_number(char* first, const Value& v, Numbers form) {
+    ExactInteger n;
+    if (ModelAccess::exact_integer(v, n)) return format_integer(first, n);
+    return format_number(first, ModelAccess::number(v), form);
+}
+
+// How `out << number` writes a double in the classic locale: the notation
+// and precision of the stream, but never hexadecimal (which no JSON reader
+// takes: the shortest text that reads back is written instead) and never
+// with a sign before a positive number or a point that no digit follows.
+class StreamNotation {
+public:
+    explicit StreamNotation(const std::ostream& out);
+
+    // Whether the text is the general notation at kMostDigits digits or
+    // fewer, which format_general writes.
+    bool is_general() const { return general_; }
+    int precision() const { return precision_; }
+    // The most any finite number's text takes.
+    std::size_t room() const { return room_; }
+    // `d`, finite, into room() bytes at `first`; a number that would round
+    // at this precision past the largest double is written as the largest
+    // number of that precision, so that the text reads back.
+    char* format(char* first, double d) const;
+
+private:
+    std::chars_format format_;
+    bool shortest_;
+    bool general_;
+    bool uppercase_;
+    int precision_;
+    std::size_t room_;
+};
 
 }  // namespace zqjson::detail
 

@@ -18,7 +18,7 @@
 namespace zqjson::detail {
 
 // Where a value stands in the document.
-struct Place {
+struct Placement {
     std::size_t depth;  // arrays and objects open around it
     const String* key;  // its key as a member; null for an array element or the root
     bool first;         // whether it comes first in its container (the root does)
@@ -40,7 +40,7 @@ public:
     explicit Walk(Writer& writer) : writer_(writer) {}
 
     void run(const Value& root) {
-        enter(root, Place{0, nullptr, true}, nullptr);
+        enter(root, Placement{0, nullptr, true}, nullptr);
         while (!frames_.empty() && writer_.going()) {
             Frame& frame = frames_.back();
             if (frame.is_object ? enter_members(frame) : enter_elements(frame)) continue;
@@ -53,7 +53,7 @@ private:
     struct Frame {
         bool is_object;
         bool empty;  // no child entered yet
-        Place place;
+        Placement place;
         Array::Elements::const_iterator next_element, end_element;
         Object::Map::const_iterator next_member, end_member;
         State state;
@@ -67,7 +67,7 @@ private:
     // Returns whether the value opened a container, whose frame is now the
     // innermost. Inlined into the loops over children: a call per value
     // costs more than most values take to write.
-    __attribute__((always_inline)) bool enter(const Value& value, const Place& place, State* parent) {
+    __attribute__((always_inline)) bool enter(const Value& value, const Placement& place, State* parent) {
         switch (ModelAccess::kind(value)) {
             case ArrayType: {
                 const Array& array = content_of(ModelAccess::array(value));
@@ -94,7 +94,7 @@ private:
     // An empty container opens and closes at once, without a frame: in some
     // documents most arrays are empty.
     template <class Container>
-    bool enter_empty(const Container& container, const Place& place, State* parent) {
+    bool enter_empty(const Container& container, const Placement& place, State* parent) {
         State state{};
         writer_.open(container, place, parent, state);
         if (writer_.going()) writer_.close(std::is_same_v<Container, Object>, place, state, true);
@@ -106,7 +106,7 @@ private:
     // container or the writer stops: true then, false at the container's end.
     bool enter_elements(Frame& frame) {
         while (frame.next_element != frame.end_element) {
-            const Place place{frame.place.depth + 1, nullptr, frame.empty};
+            const Placement place{frame.place.depth + 1, nullptr, frame.empty};
             frame.empty = false;
             if (enter(**frame.next_element++, place, &frame.state) || !writer_.going()) return true;
         }
@@ -115,7 +115,7 @@ private:
     bool enter_members(Frame& frame) {
         while (frame.next_member != frame.end_member) {
             const auto& [key, member] = *frame.next_member++;
-            const Place place{frame.place.depth + 1, &key, frame.empty};
+            const Placement place{frame.place.depth + 1, &key, frame.empty};
             frame.empty = false;
             if (enter(*member, place, &frame.state) || !writer_.going()) return true;
         }

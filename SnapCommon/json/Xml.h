@@ -29,16 +29,6 @@ std::string_view default_header();
 // Aborts through `assertion` unless `format` is one of the four dialects.
 void require_xml_format(Format format);
 
-// Writes `header`, then the rendering of `root` in `format` (one of the four
-// dialects), to `out` as it goes: a large document's text is never held
-// whole. A scalar root is one element, named as an unnamed array element's.
-void write_xml(std::ostream& out, const Value& root, Format format, std::string_view header,
-               detail::NumberForm numbers);
-void write_xml(std::ostream& out, const Object& root, Format format, std::string_view header,
-               detail::NumberForm numbers);
-void write_xml(std::ostream& out, const Array& root, Format format, std::string_view header,
-               detail::NumberForm numbers);
-
 // Every byte that is not an ASCII letter or digit becomes "_"; same length.
 std::string escape_attrib(const std::string& name);
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -570,19 +571,19 @@ public:
         Name wrapper;
     };
 
-    XmlWriter(Out& out, const Dialect& dialect, detail::NumberForm numbers, Drain drain)
+    XmlWriter(Out& out, const Dialect& dialect, Numbers numbers, Drain drain)
         : out_(out), dialect_(dialect), numbers_(numbers), drain_(drain) {}
 
     bool going() const { return drain_.going(); }
 
-    void scalar(const Value& v, const detail::Place& place, Frame* parent) {
+    void scalar(const Value& v, const detail::Placement& place, Frame* parent) {
         const std::string_view key = enter(place, parent);
         using Access = detail::ModelAccess;
         switch (Access::kind(v)) {
             case NumberType:
                 // NaN and the infinities have no number text that reads back.
                 if (!std::isfinite(static_cast<double>(Access::number(v)))) break;
-                scalar(Code::Number, key, detail::NumberText(Access::number(v), numbers_).view(), place.depth);
+                scalar(Code::Number, key, detail::NumberText(v, numbers_).view(), place.depth);
                 return;
             case BooleanType:
                 scalar(Code::Boolean, key, Access::boolean(v) ? "true" : "false", place.depth);
@@ -600,7 +601,7 @@ public:
         room.append('\n');
     }
 
-    void open(const Object&, const detail::Place& place, Frame* parent, Frame& frame) {
+    void open(const Object&, const detail::Placement& place, Frame* parent, Frame& frame) {
         const std::string_view key = enter(place, parent);
         frame.names_size = names_.size();
         frame.has_element = !key.empty();
@@ -613,13 +614,13 @@ public:
         room.append('\n');
     }
 
-    void open(const Array&, const detail::Place& place, Frame* parent, Frame& frame) {
+    void open(const Array&, const detail::Placement& place, Frame* parent, Frame& frame) {
         frame.key = enter(place, parent);
         frame.names_size = names_.size();
         frame.has_wrapper = false;
     }
 
-    void close(bool is_object, const detail::Place& place, Frame& frame, bool empty) {
+    void close(bool is_object, const detail::Placement& place, Frame& frame, bool empty) {
         if (is_object && frame.has_element) {
             out_.append_tabs(place.depth);
             close(frame.element);
@@ -639,7 +640,7 @@ private:
     // Before a value: an array element goes into a wrapper element of its
     // own, the one before it closed. Returns the value's key; empty for an
     // array element or the root.
-    std::string_view enter(const detail::Place& place, Frame* parent) {
+    std::string_view enter(const detail::Placement& place, Frame* parent) {
         drain_.when_full(out_);
         if (place.key) return *place.key;
         if (!parent) return {};
@@ -733,14 +734,14 @@ private:
 
     Out& out_;
     const Dialect& dialect_;
-    const detail::NumberForm numbers_;
+    const Numbers numbers_;
     const Drain drain_;
     std::string names_;  // of the open containers' elements, innermost last
     Out scratch_;        // a name made from a key, while it is written
     Out text_;           // scratch for escaped content that is written twice
 };
 
-void render_into(Out& out, const Value& root, Format format, detail::NumberForm numbers, std::ostream* stream) {
+void render_into(Out& out, const Value& root, Format format, Numbers numbers, std::ostream* stream) {
     const Drain drain(stream);
     XmlWriter writer(out, *dialect_of(format), numbers, drain);
     detail::walk(root, writer);
@@ -751,16 +752,50 @@ std::string render(Format format, const String& header, const Value& root) {
     require_xml_format(format);
     Out out;
     out.append(header.empty() ? kDefaultHeader : std::string_view(header));
-    render_into(out, root, format, detail::NumberForm::Rounded, nullptr);
+    render_into(out, root, format, Numbers::Digits16, nullptr);
     return out.text();
 }
 
-void render_to(std::ostream& stream, const Value& root, Format format, std::string_view header,
-               detail::NumberForm numbers) {
+// The document's opening: the declaration line and, unless a fragment is
+// asked for, the root element's start tag. A root that is not an XML name is
+// refused before anything is written.
+void start_document(Out& out, Format format, const XmlOptions& options) {
     require_xml_format(format);
+    if (!options.fragment && !is_xml_name(options.root))
+        throw std::invalid_argument("not an XML element name: '" + options.root + "'");
+    out.append(kDefaultHeader);
+    if (options.fragment) return;
+    out.append('<');
+    out.append(options.root);
+    out.append(">\n");
+}
+
+void end_document(Out& out, const XmlOptions& options) {
+    if (options.fragment) return;
+    out.append("</");
+    out.append(options.root);
+    out.append(">\n");
+}
+
+template <class Root>
+std::string document_text(const Root& root, Format format, const XmlOptions& options) {
     Out out;
-    out.append(header);
-    render_into(out, root, format, numbers, &stream);
+    start_document(out, format, options);
+    detail::ModelAccess::with_value(
+        root, [&](const Value& value) { render_into(out, value, format, options.numbers, nullptr); });
+    end_document(out, options);
+    return out.text();
+}
+
+template <class Root>
+std::ostream& write_document(std::ostream& stream, const Root& root, Format format, const XmlOptions& options) {
+    Out out;
+    start_document(out, format, options);
+    detail::ModelAccess::with_value(
+        root, [&](const Value& value) { render_into(out, value, format, options.numbers, &stream); });
+    end_document(out, options);
+    Drain(&stream).now(out);
+    return stream;
 }
 
 }  // namespace
@@ -775,21 +810,6 @@ void require_xml_format(Format format) {
               "format == zqjson::JSONx || format == zqjson::JXML || format == zqjson::JXMLex || "
               "format == zqjson::TaggedXML",
               format == JSONx || format == JXML || format == JXMLex || format == TaggedXML);
-}
-
-void write_xml(std::ostream& out, const Value& root, Format format, std::string_view header,
-               detail::NumberForm numbers) {
-    render_to(out, root, format, header, numbers);
-}
-
-void write_xml(std::ostream& out, const Object& root, Format format, std::string_view header,
-               detail::NumberForm numbers) {
-    render_to(out, detail::ModelAccess::Borrowed<Object>(root).value(), format, header, numbers);
-}
-
-void write_xml(std::ostream& out, const Array& root, Format format, std::string_view header,
-               detail::NumberForm numbers) {
-    render_to(out, detail::ModelAccess::Borrowed<Array>(root).value(), format, header, numbers);
 }
 
 std::string escape_attrib(const std::string& name) {
@@ -847,5 +867,25 @@ std::string Array::xml(Format format, const String& header, const String&) const
 }
 
 std::string Object::write(Format format) const { return format == JSON ? json() : xml(format, "", ""); }
+
+std::ostream& write_xml(std::ostream& out, const Value& v, Format format, const XmlOptions& options) {
+    return zqjson_xml::write_document(out, v, format, options);
+}
+std::ostream& write_xml(std::ostream& out, const Object& o, Format format, const XmlOptions& options) {
+    return zqjson_xml::write_document(out, o, format, options);
+}
+std::ostream& write_xml(std::ostream& out, const Array& a, Format format, const XmlOptions& options) {
+    return zqjson_xml::write_document(out, a, format, options);
+}
+
+std::string xml_document(const Value& v, Format format, const XmlOptions& options) {
+    return zqjson_xml::document_text(v, format, options);
+}
+std::string xml_document(const Object& o, Format format, const XmlOptions& options) {
+    return zqjson_xml::document_text(o, format, options);
+}
+std::string xml_document(const Array& a, Format format, const XmlOptions& options) {
+    return zqjson_xml::document_text(a, format, options);
+}
 
 }  // namespace zqjson
