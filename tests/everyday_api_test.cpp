@@ -6,6 +6,8 @@
 #include <bitset>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <istream>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
+#include "TestSupport.h"
 
 using namespace zqjson;
 
@@ -173,6 +176,67 @@ TEST(Value, IntegerOnlyWhenWholeAndInRange) {
     }
     // The greatest double below 2^63 is whole and in range.
     EXPECT_EQ(Value(std::nextafter(two_63, Number(0))).integer(), INT64_C(9223372036854774784));
+}
+
+// An integer literal beyond 2^53 keeps its exact value from every source
+// and syntax, and so does a Number made from an integer type; copies and
+// merges keep it, another number stored over it replaces it, and the double
+// stays the nearest one.
+TEST(Value, IntegersBeyondDoublesKeptExactly) {
+    const struct {
+        const char* literal;
+        std::optional<std::int64_t> integer;
+        std::optional<std::uint64_t> unsigned_integer;
+    } cases[] = {
+        {"9007199254740993", INT64_C(9007199254740993), UINT64_C(9007199254740993)},
+        {"-9007199254740993", INT64_C(-9007199254740993), std::nullopt},
+        {"505874924095815681", INT64_C(505874924095815681), UINT64_C(505874924095815681)},
+        {"9223372036854775807", std::numeric_limits<std::int64_t>::max(), UINT64_C(9223372036854775807)},
+        {"-9223372036854775808", std::numeric_limits<std::int64_t>::min(), std::nullopt},
+        {"18446744073709551615", std::nullopt, std::numeric_limits<std::uint64_t>::max()},
+        // Beyond 64 bits, and anything but digits, stays the double.
+        {"18446744073709551616", std::nullopt, std::nullopt},
+        {"-9223372036854775809", std::numeric_limits<std::int64_t>::min(), std::nullopt},
+        {"9007199254740993.0", INT64_C(9007199254740992), UINT64_C(9007199254740992)},
+        {"9007199254740993e0", INT64_C(9007199254740992), UINT64_C(9007199254740992)},
+    };
+    for (const auto& c : cases) {
+        for (const Syntax syntax : {Syntax::Lenient, Syntax::Strict}) {
+            for (const std::size_t ahead : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+                SCOPED_TRACE(std::string(c.literal) + (syntax == Syntax::Strict ? " strict" : " lenient") + " ahead " +
+                             std::to_string(ahead));
+                const std::string text = std::string("[") + c.literal + "]";
+                Value document;
+                if (ahead == 0) {
+                    ASSERT_TRUE(read(text, document, nullptr, syntax));
+                } else {
+                    zqtest::TrickleBuffer buffer(text, ahead);
+                    std::istream in(&buffer);
+                    ASSERT_TRUE(read(in, document, nullptr, syntax));
+                }
+                const Value& n = *document.get<Array>().find(0);
+                EXPECT_EQ(n.integer(), c.integer);
+                EXPECT_EQ(n.unsigned_integer(), c.unsigned_integer);
+                EXPECT_EQ(n.get<Number>(), std::strtod(c.literal, nullptr));
+                Object merged;
+                merged.import(Object("k", n));
+                const Value copy(*merged.find("k"));
+                EXPECT_EQ(copy.integer(), c.integer);
+                EXPECT_EQ(copy.unsigned_integer(), c.unsigned_integer);
+            }
+        }
+    }
+    const Value largest(std::numeric_limits<std::uint64_t>::max());
+    const Value least(std::numeric_limits<std::int64_t>::min() + 1);
+    EXPECT_EQ(largest.unsigned_integer(), std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(least.integer(), std::numeric_limits<std::int64_t>::min() + 1);
+    EXPECT_EQ(largest.get<Number>(), 18446744073709551616.0);
+    Value replaced(largest);
+    replaced.import(Number(5));
+    EXPECT_EQ(replaced.unsigned_integer(), 5u);
+    Value written_over(largest);
+    *written_over.get_if<Number>() = 9223372036854775808.0;
+    EXPECT_EQ(written_over.unsigned_integer(), UINT64_C(9223372036854775808));
 }
 
 // The document and the examples of the JSON Pointer standard, then pointers

@@ -25,7 +25,8 @@ struct NullBuilder {
     using Text = DiscardedText;
 
     void string(Text&&) {}
-    void number(Number, std::uint32_t) {}
+    void number(Number) {}
+    void exact(std::uint32_t) {}
     void boolean(bool) {}
     void null() {}
     void begin_array() {}
@@ -56,12 +57,9 @@ public:
         ModelAccess::adopt(*value, new String(std::move(text)));
         push(std::move(value));
     }
-    // `exact`: the mark of an integer beyond 2^53 that `n` is nearest to.
-    void number(Number n, std::uint32_t exact) {
-        std::unique_ptr<Value> value(values_made_.make(n));
-        ModelAccess::keep_exact(*value, exact);
-        push(std::move(value));
-    }
+    void number(Number n) { push(std::unique_ptr<Value>(values_made_.make(n))); }
+    // The number read last keeps the integer of `mark` beside its double.
+    void exact(std::uint32_t mark) { ModelAccess::keep_exact(*values_.back(), mark); }
     void boolean(bool b) { push(std::unique_ptr<Value>(values_made_.make(Boolean(b)))); }
     void null() { push(std::unique_ptr<Value>(values_made_.make(Null()))); }
 

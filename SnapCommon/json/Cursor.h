@@ -170,10 +170,9 @@ public:
         p_ = p;
     }
     // A standard JSON number that from_chars converts in range: converted in
-    // place, with the mark of an integer beyond 2^53 in `exact`; false, with
-    // nothing moved, for every other case, which then goes the full way to
-    // find its fault.
-    bool take_json_number(double& value, std::uint32_t& exact) {
+    // place; false, with nothing moved, for every other case, which then goes
+    // the full way to find its fault.
+    bool take_json_number(double& value) {
         const char* const end = end_;
         const char* p = p_;
         const auto is_digit_at = [end](const char* at) {
@@ -187,7 +186,7 @@ public:
         // from_chars also takes a point with no digit after it ("1.", "1.e5").
         const void* point = std::memchr(p, '.', static_cast<std::size_t>(stop - p));
         if (point != nullptr && !is_digit_at(static_cast<const char*>(point) + 1)) return false;
-        exact = mark_of_literal(std::string_view(p_, static_cast<std::size_t>(stop - p_)), value);
+        note_exact(p_, stop, value);
         p_ = stop;
         return true;
     }
@@ -248,10 +247,9 @@ public:
 
     // A number that starts with a digit, or a minus and a digit, and that
     // from_chars reads up to a character the extraction would not take
-    // either: converted in place, as the extraction converts it, with the
-    // mark of an integer beyond 2^53 in `exact`; false, with nothing moved,
-    // for every other case, which then goes the full way.
-    bool take_plain_number(double& value, std::uint32_t& exact, std::ios_base::iostate& state) {
+    // either: converted in place, as the extraction converts it; false, with
+    // nothing moved, for every other case, which then goes the full way.
+    bool take_plain_number(double& value, std::ios_base::iostate& state) {
         const char* const end = end_;
         const char* p = p_;
         if (p != end && *p == '-') ++p;
@@ -264,7 +262,7 @@ public:
             if (c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-') return false;
         }
         value = converted;
-        exact = mark_of_literal(std::string_view(p_, static_cast<std::size_t>(stop - p_)), converted);
+        note_exact(p_, stop, converted);
         p_ = stop;
         if (stop == end) state |= std::ios_base::eofbit;
         return true;
@@ -277,6 +275,12 @@ public:
         p_ = p;
         return sgetc();
     }
+
+    // The mark of the integer beyond 2^53 that the last number read was, where
+    // that number's magnitude is from 2^53 on; not kept for the others, which
+    // are told by their value alone.
+    std::uint32_t exact() const { return exact_; }
+    void note_exact(std::string_view text, double d) { note_exact(text.data(), text.data() + text.size(), d); }
 
     std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
     // Lines and columns of a position are counted only when asked for.
@@ -293,10 +297,15 @@ public:
 
 private:
     std::size_t offset_of(const char* p) const { return static_cast<std::size_t>(p - begin_); }
+    void note_exact(const char* first, const char* last, double d) {
+        if (__builtin_expect(is_beyond_exact_doubles(d), 0))
+            exact_ = mark_of_literal(std::string_view(first, static_cast<std::size_t>(last - first)), d);
+    }
 
     const char* begin_;
     const char* p_;
     const char* end_;
+    std::uint32_t exact_ = 0;
 };
 
 // The part of a streambuf's buffer read ahead of the read position. Only the
@@ -415,8 +424,8 @@ public:
         offset_ += taken;
     }
     // A number that ends inside the buffer.
-    bool take_json_number(double& value, std::uint32_t& exact) {
-        return take_in_place([&](TextBuffer& ahead) { return ahead.take_json_number(value, exact); });
+    bool take_json_number(double& value) {
+        return take_in_place([&](TextBuffer& ahead) { return ahead.take_json_number(value) && took_number(ahead); });
     }
     // Byte by byte, it stops at every byte from 0x80 on: the grammar checks
     // UTF-8 itself.
@@ -476,10 +485,11 @@ public:
     }
     void keep(int c) { collected_.push_back(static_cast<char>(c)); }
     // A number that ends inside the buffer, in the classic locale.
-    bool take_plain_number(double& value, std::uint32_t& exact, std::ios_base::iostate&) {
+    bool take_plain_number(double& value, std::ios_base::iostate&) {
         std::ios_base::iostate ignored = std::ios_base::goodbit;
-        return classic_ &&
-               take_in_place([&](TextBuffer& ahead) { return ahead.take_plain_number(value, exact, ignored); });
+        return classic_ && take_in_place([&](TextBuffer& ahead) {
+                   return ahead.take_plain_number(value, ignored) && took_number(ahead);
+               });
     }
     int take_digits() {
         int c = sb_->sgetc();
@@ -491,6 +501,12 @@ public:
         }
         offset_ += taken;
         return c;
+    }
+
+    // As the text's: the mark of a number from 2^53 on.
+    std::uint32_t exact() const { return exact_; }
+    void note_exact(std::string_view text, double d) {
+        if (__builtin_expect(is_beyond_exact_doubles(d), 0)) exact_ = mark_of_literal(text, d);
     }
 
     // Counted as the characters are taken: a stream cannot be read again.
@@ -518,6 +534,11 @@ private:
             if (ahead.offset() < run.size()) return true;
             if (sb_->sgetc() == kEnd) return false;
         }
+    }
+    // Keeps the mark of the number `ahead` read in place.
+    bool took_number(const TextBuffer& ahead) {
+        exact_ = ahead.exact();
+        return true;
     }
     // Runs `take` over the bytes read ahead and takes what it took, where it
     // succeeds and stops short of their end, which may not be the input's.
@@ -578,6 +599,7 @@ private:
     bool global_classic_;
     Tells tells_ = Tells::Unknown;
     std::string collected_;
+    std::uint32_t exact_ = 0;
     std::size_t offset_ = 0;
     std::size_t told_offset_ = 0;
     Place place_;
@@ -640,19 +662,19 @@ public:
         if (sentry() && !buf_.seek(pos)) state_ |= std::ios_base::failbit;
     }
 
-    // `in >> value` for a Number, after white space was skipped; `exact`
-    // receives the mark of an integer beyond 2^53. (The extraction of a
-    // locale other than the classic one gives no text to keep one from.)
-    void extract(Number& value, std::uint32_t& exact) {
-        exact = 0;
-        if (!sentry() || buf_.extract_in_locale(state_, value)) return;
-        if (take_plain_number(value, exact)) return;
+    // `in >> value` for a Number, after white space was skipped. (The
+    // extraction of a locale other than the classic one gives no text to
+    // keep an integer beyond 2^53 from.)
+    void extract(Number& value) {
+        if (!sentry()) return;
+        if (buf_.extract_in_locale(state_, value)) return buf_.note_exact({}, static_cast<double>(value));
+        if (take_plain_number(value)) return;
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
         double converted = 0;
         if (!convert_number(text, converted)) state_ |= std::ios_base::failbit;
         value = converted;
-        exact = mark_of_literal(text, converted);
+        buf_.note_exact(text, converted);
         if (c == kEnd) state_ |= std::ios_base::eofbit;
     }
 
@@ -660,9 +682,9 @@ public:
     // it replaces does on a good stream, without the per-character checks.
 
     // The extraction of a plain number, where the buffer can tell one.
-    bool take_plain_number(Number& value, std::uint32_t& exact) {
+    bool take_plain_number(Number& value) {
         double plain;
-        if (!buf_.take_plain_number(plain, exact, state_)) return false;
+        if (!buf_.take_plain_number(plain, state_)) return false;
         value = plain;
         return true;
     }
@@ -696,6 +718,11 @@ public:
     bool take_literal(std::string_view pattern) { return buf_.take_literal(pattern); }
     void skip_line() { buf_.skip_line(); }
     bool convert_hex(std::string_view text, long& value) const { return buf_.convert_hex(text, value); }
+    // The mark of the integer beyond 2^53 that the last number read was, where
+    // its magnitude is from 2^53 on; `note_exact` keeps it for a number read
+    // from the text of a run.
+    std::uint32_t exact() const { return buf_.exact(); }
+    void note_exact(std::string_view text, double d) { buf_.note_exact(text, d); }
     // Bytes taken since reading began, and the line that position is on.
     std::size_t offset() const { return buf_.offset(); }
     Place place_of(std::size_t offset) const { return buf_.place_of(offset); }
@@ -705,9 +732,9 @@ public:
     // The next byte, flags untouched; kEnd at the end.
     int next() { return buf_.attached() ? buf_.sgetc() : kEnd; }
     int skip_json_space() { return buf_.skip_json_space(); }
-    bool take_json_number(Number& value, std::uint32_t& exact) {
+    bool take_json_number(Number& value) {
         double plain;
-        if (!buf_.take_json_number(plain, exact)) return false;
+        if (!buf_.take_json_number(plain)) return false;
         value = plain;
         return true;
     }

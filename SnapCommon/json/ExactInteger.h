@@ -9,6 +9,7 @@
 #ifndef ZQ_JSON_EXACT_INTEGER_H
 #define ZQ_JSON_EXACT_INTEGER_H
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -80,23 +81,14 @@ inline bool integer_of(std::uint32_t mark, double d, ExactInteger& out) {
     return true;
 }
 
+// Whether `d` lies beyond the integers every double holds, from 2^53 on in
+// magnitude: only such a number can keep an integer. NaN does not.
+inline bool is_beyond_exact_doubles(double d) { return std::fabs(d) >= kExactDoubleBound; }
+
 // The mark of the integer literal `text` (an optional '-' and decimal
 // digits only) that reads as `d`; 0 for any other text, and for integers a
-// double holds or the mark cannot. Most numbers are told by one comparison.
-inline std::uint32_t mark_of_literal(std::string_view text, double d) {
-    if (!(d >= kExactDoubleBound || d <= -kExactDoubleBound)) return 0;
-    ExactInteger n{!text.empty() && text.front() == '-', 0};
-    std::size_t i = n.negative ? 1 : 0;
-    if (i == text.size()) return 0;
-    constexpr std::uint64_t kTenthOfLimit = UINT64_MAX / 10;
-    for (; i < text.size(); ++i) {
-        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
-        if (digit > 9) return 0;
-        if (n.magnitude > kTenthOfLimit || (n.magnitude == kTenthOfLimit && digit > UINT64_MAX % 10)) return 0;
-        n.magnitude = n.magnitude * 10 + digit;
-    }
-    return mark_of(n, d);
-}
+// double holds or the mark cannot.
+std::uint32_t mark_of_literal(std::string_view text, double d);
 
 }  // namespace zqjson::detail
 

@@ -440,7 +440,7 @@ inline bool Grammar<In, Build, kSyntax>::number(Number& value) {
             in_.restore_after_empty_number();
             return false;
         }
-        if (c != kEnd && in_.take_plain_number(value, exact_)) return true;
+        if (c != kEnd && in_.take_plain_number(value)) return true;
     }
     return number_slowly(value);
 }
@@ -452,7 +452,7 @@ bool Grammar<In, Build, kSyntax>::number_slowly(Number& value) {
     in_.ws();
     const auto start = in_.tellg();
     const std::size_t start_offset = in_.offset();
-    in_.extract(value, exact_);
+    in_.extract(value);
     if (!in_.fail()) return true;
     const bool took_some = in_.offset() != start_offset;
     in_.clear();
@@ -611,7 +611,7 @@ bool Grammar<In, Build, kSyntax>::strict_utf8(Text& value, int lead_byte) {
 // double's range; a number too small for a double reads as zero.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::strict_number(Number& value) {
-    if (in_.take_json_number(value, exact_)) return true;
+    if (in_.take_json_number(value)) return true;
     const std::size_t start = in_.offset();
     bool formed = false;
     const std::string_view text = in_.run_of([&] { formed = strict_number_run(); });
@@ -622,7 +622,7 @@ bool Grammar<In, Build, kSyntax>::strict_number(Number& value) {
         return false;
     }
     value = converted;
-    exact_ = mark_of_literal(text, converted);
+    in_.note_exact(text, converted);
     return true;
 }
 
@@ -734,7 +734,8 @@ bool Grammar<In, Build, kSyntax>::value_from(std::size_t depth, Attempt first) {
         case Attempt::Number: {
             Number number_value;
             if (number(number_value)) {
-                build_.number(number_value, exact_);
+                build_.number(number_value);
+                if (__builtin_expect(is_beyond_exact_doubles(number_value), 0)) build_.exact(in_.exact());
                 return true;
             }
             if constexpr (kStrict) return false;

@@ -112,8 +112,6 @@ private:
     In& in_;
     Build& build_;
     Stop stop_;
-    // The mark of the integer beyond 2^53 the last number read was, or 0.
-    std::uint32_t exact_ = 0;
     bool deep_ = false;  // kMaxDepth was passed: nothing later is noted
 };
 
