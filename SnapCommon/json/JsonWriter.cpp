@@ -214,10 +214,13 @@ public:
     struct Frame {};
 
     // Numbers as `out << number` writes them in the classic locale.
-    explicit CompactWriter(std::ostream& out) : CompactWriter(&out, detail::StreamNotation(out), std::nullopt) {}
-    // Numbers in `form`, whatever the stream; the text stays in the buffer
-    // when there is none.
-    CompactWriter(std::ostream* out, Numbers form) : CompactWriter(out, std::nullopt, form) {}
+    explicit CompactWriter(std::ostream& out)
+        : CompactWriter(&out, detail::StreamNotation(out), std::nullopt, nullptr) {}
+    // Numbers in `form`, whatever the stream.
+    CompactWriter(std::ostream& out, Numbers form) : CompactWriter(&out, std::nullopt, form, nullptr) {}
+    // Numbers in `form`, and the text written into `result`, which `take`
+    // hands back.
+    CompactWriter(std::string& result, Numbers form) : CompactWriter(nullptr, std::nullopt, form, &result) {}
 
     bool going() const { return going_; }
 
@@ -263,8 +266,8 @@ public:
         going_ = written;
     }
 
-    // The text, when there is no stream.
-    std::string text() const { return text_.text(); }
+    // The text, when it was written into a result.
+    std::string take() { return text_.take(); }
 
 private:
     // The most a number formatted in the general notation at kMostDigits or
@@ -274,12 +277,14 @@ private:
     // precision in use, which the slower path looks after.
     static constexpr double kFastBelow = 1e308;
 
-    CompactWriter(std::ostream* out, std::optional<detail::StreamNotation> notation, std::optional<Numbers> form)
+    CompactWriter(std::ostream* out, std::optional<detail::StreamNotation> notation, std::optional<Numbers> form,
+                  std::string* result)
         : out_(out),
           notation_(notation),
           form_(form),
           fast_below_(takes_general_path(notation, form) ? kFastBelow : 0),
-          precision_(form ? kNumberDigits : std::max(notation->precision(), 1)) {}
+          precision_(form ? kNumberDigits : std::max(notation->precision(), 1)),
+          text_(result ? detail::OutputBuffer(*result) : detail::OutputBuffer()) {}
 
     // Whether numbers below kFastBelow are the general notation at
     // kMostDigits digits or fewer, which is written in place.
@@ -329,7 +334,7 @@ private:
 
     void number(char* p, const Value& v) {
         detail::ExactInteger integer;
-        if (ModelAccess::exact_integer(v, integer)) return text_.advance_to(detail::format_integer(p, integer));
+        if (ModelAccess::number_keeps_integer(v, integer)) return text_.advance_to(detail::format_integer(p, integer));
         const auto d = static_cast<double>(ModelAccess::number(v));
         if (std::fabs(d) < fast_below_)
             return text_.advance_to(detail::format_general(p, p + kNumberRoom, d, precision_));
@@ -377,9 +382,10 @@ std::ostream& stream_compact(std::ostream& out, const Root& root, CompactWriter&
 
 template <class Root>
 std::string compact_text(const Root& root, Numbers form) {
-    CompactWriter writer(nullptr, form);
+    std::string result;
+    CompactWriter writer(result, form);
     ModelAccess::with_value(root, [&](const Value& value) { detail::walk(value, writer); });
-    return writer.text();
+    return writer.take();
 }
 
 template <class Root>
@@ -396,7 +402,7 @@ std::string dump_text(const Root& root, const WriteOptions& options) {
 
 template <class Root>
 std::ostream& dump_to(std::ostream& out, const Root& root, const WriteOptions& options) {
-    if (!options.indent) return stream_compact(out, root, CompactWriter(&out, options.numbers));
+    if (!options.indent) return stream_compact(out, root, CompactWriter(out, options.numbers));
     const std::ostream::sentry ready(out);
     if (!ready) return out;
     ModelAccess::with_value(root, [&](const Value& value) { render_to(out, value, options.numbers); });

@@ -22,9 +22,13 @@ struct ModelAccess {
     static ValueType kind(const Value& v) { return v.type_; }
     static Number number(const Value& v) { return v.number_; }
     // Whether a Number keeps an integer its double does not hold; then `n`
-    // is that integer.
+    // is that integer. Most keep none, which one test tells.
     static bool exact_integer(const Value& v, ExactInteger& n) {
-        return v.type_ == NumberType && integer_of(v.exact_, static_cast<double>(v.number_), n);
+        return v.type_ == NumberType && number_keeps_integer(v, n);
+    }
+    // The same for a Value known to hold a Number, as a writer knows it.
+    static bool number_keeps_integer(const Value& v, ExactInteger& n) {
+        return __builtin_expect(v.exact_ != 0, 0) && integer_of(v.exact_, static_cast<double>(v.number_), n);
     }
     // Keeps beside the Number `v` holds the integer of `mark` (0: none).
     static void keep_exact(Value& v, std::uint32_t mark) { v.exact_ = mark; }

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "Heap.h"
 
@@ -20,9 +21,15 @@ namespace zqjson::detail {
 class OutputBuffer {
 public:
     OutputBuffer() { grow(kFirstCapacity); }  // so that even an empty piece has somewhere to go
+    // The text is written into `result` itself, which `take` hands back: a
+    // text returned whole is then never copied, and only the memory it
+    // takes is touched.
+    explicit OutputBuffer(std::string& result) : result_(&result) { grow(kFirstCapacity); }
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
-    ~OutputBuffer() { heap::release(data_); }
+    ~OutputBuffer() {
+        if (!result_) heap::release(data_);
+    }
 
     void append(char c) { *claim(1) = c, ++size_; }
     void append(const char* text, std::size_t size) {
@@ -92,6 +99,11 @@ public:
     char* data() { return data_; }
     std::string_view view() const { return {data_, size_}; }
     std::string text() const { return std::string(data_, size_); }
+    // The result the text was written into, ended where the text ends.
+    std::string take() {
+        result_->resize(size_);
+        return std::move(*result_);
+    }
     void clear() { size_ = 0; }
 
 private:
@@ -100,12 +112,18 @@ private:
 
     void grow(std::size_t count) {
         const std::size_t capacity = std::max({2 * capacity_, size_ + count, kFirstCapacity});
-        char* data = static_cast<char*>(heap::resized(data_, capacity));
-        if (!data) throw std::bad_alloc();
-        data_ = data;
+        if (result_) {
+            result_->resize(capacity);
+            data_ = result_->data();
+        } else {
+            char* data = static_cast<char*>(heap::resized(data_, capacity));
+            if (!data) throw std::bad_alloc();
+            data_ = data;
+        }
         capacity_ = capacity;
     }
 
+    std::string* const result_ = nullptr;
     char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;

@@ -62,12 +62,23 @@ struct FixedDecimal {
     int fraction_digits;
 };
 
+// A rounding of a double's magnitude to `decimal`, and, where asked for,
+// which way it went: up, or down, or neither when the decimal is the
+// magnitude itself.
+struct Rounding {
+    FixedDecimal decimal;
+    bool up;
+    bool exact;
+};
+
 // Rounds `magnitude` (finite, positive, not an integer below
 // kExactIntegerBound) to `digits` significant digits (1 to kMostDigits)
 // exactly, half to even, from its binary value: the mantissa times a power of
 // ten fits in 128 bits throughout the fixed-notation range. False outside
-// that range.
-bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
+// that range. The way it went is worked out only `kWithWay`: the rounding
+// alone is what most numbers need, at the least cost.
+template <bool kWithWay>
+bool round_exactly(double magnitude, int digits, Rounding& out) {
     std::uint64_t bits;
     std::memcpy(&bits, &magnitude, sizeof bits);
     const int biased_exponent = static_cast<int>(bits >> 52);
@@ -92,20 +103,91 @@ bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
         // The bits shifted out, from the top: above one half, one half, or below.
         const unsigned __int128 rest = scaled << (128 - shift);
         const unsigned __int128 half = static_cast<unsigned __int128>(1) << 127;
-        if (rest > half || (rest == half && value % 2 == 1)) ++value;
+        const bool up = rest > half || (rest == half && value % 2 == 1);
+        if (up) ++value;
         if (value < least) return false;  // only below the range: the guess is never high
         if (value > overflow) {
             ++exponent10;
             continue;
         }
+        if constexpr (kWithWay) {
+            out.up = up;
+            out.exact = rest == 0;
+        }
         if (value == overflow) {  // rounded up to the next power of ten
             if (fraction_digits == 0) return false;
-            out = {least, fraction_digits - 1};
+            out.decimal = {least, fraction_digits - 1};
         } else {
-            out = {value, fraction_digits};
+            out.decimal = {value, fraction_digits};
         }
         return true;
     }
+}
+
+bool round_to_fixed(double magnitude, int digits, FixedDecimal& out) {
+    Rounding rounding;
+    if (!round_exactly<false>(magnitude, digits, rounding)) return false;
+    out = rounding.decimal;
+    return true;
+}
+
+// No two decimals of this many significant digits lie within one unit in
+// the last place of the same double, so the one that reads back, if any, is
+// the correctly rounded one, and shortest once its trailing zeros go.
+constexpr int kUniqueDigits = 15;
+
+// 10^0 to 10^22, each exactly a double: a whole number below 2^53 divided
+// by one of them is the correctly rounded double of that decimal, which is
+// what reading the decimal gives.
+constexpr int kLargestExactPower = 22;
+constexpr std::array<double, kLargestExactPower + 1> kExactDoublePowers = [] {
+    std::array<double, kLargestExactPower + 1> powers{};
+    double power = 1;
+    for (auto& p : powers) p = power, power *= 10;
+    return powers;
+}();
+
+// `seventeen`, the correct rounding of a number to kMostDigits digits,
+// rounded on to `kDropped` digits fewer as the number itself would round:
+// the digits dropped decide, and where they are exactly half, the way the
+// first rounding went, or, when it was exact, the kept digits' evenness.
+template <int kDropped>
+std::uint64_t round_further(const Rounding& seventeen) {
+    constexpr std::uint64_t kScale = kPowersOfTen[kDropped];
+    const std::uint64_t kept = seventeen.decimal.value / kScale;
+    const std::uint64_t past = seventeen.decimal.value % kScale;
+    const bool tie_breaks_up = seventeen.exact ? kept % 2 == 1 : !seventeen.up;
+    // Up past half, or at half when the tie breaks up: told without a branch,
+    // since which it is follows no pattern.
+    return kept + (past + (tie_breaks_up ? 1 : 0) > kScale / 2 ? 1 : 0);
+}
+
+// The decimal of the fewest significant digits that reads back as
+// `magnitude` (finite, positive, in the range round_exactly takes), and of
+// those the nearest: the correct rounding to 15 digits when it reads back,
+// else to 16, else to 17, which always do. The shorter ones are rounded from
+// the 17 digits and each checked by one division, both at once. False where
+// that is not told here: a power of two, whose lower neighbour lies closer
+// than its upper one, and a 16-digit rounding beyond 2^53.
+bool shortest_fixed(double magnitude, FixedDecimal& out, int& digits) {
+    static_assert(kMostDigits - kUniqueDigits == 2, "the 15 and 16 digits are tried");
+    Rounding seventeen;
+    if (!round_exactly<true>(magnitude, kMostDigits, seventeen)) return false;
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int fraction_digits = seventeen.decimal.fraction_digits;
+    if ((bits & ((std::uint64_t{1} << 52) - 1)) == 0 || fraction_digits < 2) return false;
+    const std::uint64_t fifteen = round_further<2>(seventeen);
+    const std::uint64_t sixteen = round_further<1>(seventeen);
+    const bool fifteen_reads_back = static_cast<double>(fifteen) / kExactDoublePowers[fraction_digits - 2] == magnitude;
+    const bool sixteen_reads_back = static_cast<double>(sixteen) / kExactDoublePowers[fraction_digits - 1] == magnitude;
+    if (!fifteen_reads_back && sixteen >= kExactDoubleLimit) return false;
+    // Chosen without a branch: which one reads back follows no pattern.
+    const int dropped = fifteen_reads_back ? 2 : sixteen_reads_back ? 1 : 0;
+    const std::uint64_t value = fifteen_reads_back ? fifteen : sixteen_reads_back ? sixteen : seventeen.decimal.value;
+    out = {value, fraction_digits - dropped};
+    digits = kMostDigits - dropped + (value == kPowersOfTen[kMostDigits - dropped] ? 1 : 0);
+    return true;
 }
 
 // "00" to "99": a number's digits are written two at a time.
@@ -142,12 +224,19 @@ char* copy_digits(char* to, const char* from, int count) {
 
 // Fixed notation as the general notation writes it: no trailing zeros after
 // the point, and no point when nothing follows it.
-char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
+// `kEveryPlace`: all kMostDigits places are written, whatever the count, so
+// that the loops run the same way for every number, where the numbers
+// differ in how many digits they have, which a loop counted by them would
+// mispredict; numbers of one count of digits are written faster by it.
+template <bool kEveryPlace = false>
+__attribute__((always_inline)) inline char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
     const int integer_digits = digits - number.fraction_digits;
+    char places[kMostDigits];
+    const int written = kEveryPlace ? kMostDigits : digits;
+    put_digits(places + written, number.value, written);
+    const char* const text = places + written - digits;
     int significant = digits;
-    for (; significant > std::max(integer_digits, 1) && number.value % 10 == 0; --significant) number.value /= 10;
-    char text[kMostDigits];
-    put_digits(text + significant, number.value, significant);
+    while (significant > std::max(integer_digits, 1) && text[significant - 1] == '0') --significant;
 
     if (negative) *p++ = '-';
     if (integer_digits <= 0) {  // 0.000ddd
@@ -216,7 +305,15 @@ constexpr double kLeastFixed = 1e-4;
 constexpr double kPastFixed = 1e17;
 char* format_exact(char* first, char* last, double d) {
     const double magnitude = std::fabs(d);
+    if (is_plain_integer(d)) {
+        const auto whole = static_cast<std::uint64_t>(magnitude);
+        return put_integer(first, d < 0, whole, decimal_digits(whole));
+    }
     const bool fixed = (magnitude >= kLeastFixed && magnitude < kPastFixed) || magnitude == 0;
+    FixedDecimal shortest;
+    int digits;
+    if (fixed && magnitude != 0 && shortest_fixed(magnitude, shortest, digits))
+        return write_fixed<true>(first, d < 0, shortest, digits);
     return std::to_chars(first, last, d, fixed ? std::chars_format::fixed : std::chars_format::scientific).ptr;
 }
 

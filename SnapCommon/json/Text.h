@@ -142,7 +142,7 @@ char* format_integer(char* first, ExactInteger n);
 // The Number `v` holds in `form`, an integer it keeps with all its digits.
 inline char* format_number(char* first, const Value& v, Numbers form) {
     ExactInteger n;
-    if (ModelAccess::exact_integer(v, n)) return format_integer(first, n);
+    if (ModelAccess::number_keeps_integer(v, n)) return format_integer(first, n);
     return format_number(first, ModelAccess::number(v), form);
 }
 
