@@ -852,6 +852,14 @@ TEST(Dump, ReadsBackAsTheSameDocument) {
             dump(streamed, document, {indent});
             EXPECT_EQ(streamed.str(), dump(document, {indent}));
         }
+        // In 16 digits, the layouts of json() and of a stream at precision 16.
+        if (const Object* object = document.get_if<Object>()) {
+            EXPECT_EQ(dump(document, {true, Numbers::Digits16}), object->json());
+        }
+        std::ostringstream sixteen;
+        sixteen.precision(kNumberDigits);
+        sixteen << document;
+        EXPECT_EQ(dump(document, {false, Numbers::Digits16}), sixteen.str());
         std::vector<const Value*> numbers;
         numbers_in_order(document, numbers);
         const std::vector<std::string> texts = xml_number_texts(xml_document(document, TaggedXML));

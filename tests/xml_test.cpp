@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -309,6 +311,37 @@ TEST(XmlText, RendersWhatOpensAsObjectOrArray) {
         EXPECT_EQ(xml(c.text, c.format), kHeader + c.expected_body) << c.text;
         std::istringstream in(c.text);
         EXPECT_EQ(xml(in, c.format), kHeader + c.expected_body) << c.text;
+    }
+}
+
+// The public writers: one root element around the rendering, named as
+// asked and refused when it is not an XML name, or the rendering alone; the
+// same text on a stream; numbers kept, or in 16 digits as xml() writes them.
+TEST(XmlDocument, DocumentsWithOneRoot) {
+    Object o;
+    o.import("n", Value(0.30000000000000004));
+    o.import("id", Value(std::uint64_t{505874924095815681}));
+    const std::string rendering = o.xml(JXML, "", "");
+    const std::string body = rendering.substr(rendering.find('\n') + 1);
+    EXPECT_EQ(xml_document(o, JXML, {Numbers::Digits16}), zqtest::xml_header() + "<json>\n" + body + "</json>\n");
+    EXPECT_EQ(xml_document(o, JXML, {Numbers::Digits16, "config"}),
+              zqtest::xml_header() + "<config>\n" + body + "</config>\n");
+    EXPECT_EQ(xml_document(o, JXML, {Numbers::Digits16, "ignored when a fragment", true}), rendering);
+    EXPECT_NE(xml_document(o, JXML).find(">0.30000000000000004<"), std::string::npos);
+    EXPECT_NE(rendering.find(">505874924095815681<"), std::string::npos);
+    for (const Format format : {JSONx, JXML, JXMLex, TaggedXML}) {
+        for (const Value& root : {Value(o), Value(Array{}), Value(1.5), Value("s")}) {
+            std::ostringstream streamed;
+            write_xml(streamed, root, format, {Numbers::Shortest, "r"});
+            EXPECT_EQ(streamed.str(), xml_document(root, format, {Numbers::Shortest, "r"})) << format;
+        }
+    }
+    for (const char* name : {"", "1st", "a b", "x:y", "<r>"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(xml_document(o, JXML, {Numbers::Shortest, name}), std::invalid_argument);
+        std::ostringstream streamed;
+        EXPECT_THROW(write_xml(streamed, o, JXML, {Numbers::Shortest, name}), std::invalid_argument);
+        EXPECT_EQ(streamed.str(), "");
     }
 }
 

@@ -109,6 +109,8 @@ TEST(XmlWellFormed, GeneratedDocumentsInEveryDialect) {
             const std::string body = rendered.substr(rendered.find('\n') + 1);
             const std::string wrapped = "<root>\n" + body + "</root>\n";
             ASSERT_EQ(xml_errors(wrapped), "") << "document " << i << ", format " << format << ":\n" << wrapped;
+            const std::string whole = xml_document(document, format);
+            ASSERT_EQ(xml_errors(whole), "") << "document " << i << ", format " << format << ":\n" << whole;
         }
     }
 }
