@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <limits>
 #include <map>
@@ -509,6 +510,9 @@ struct ReadError {
     std::size_t column = 1;
     /// What was wrong there, for example "expected ':' after a key".
     std::string reason;
+    /// Which document, from 1, where `read_each` reads several; after an
+    /// input `read_each` accepted, how many it read.
+    std::size_t document = 1;
 };
 
 /// The language `read` accepts.
@@ -530,6 +534,28 @@ ZQ_API bool read(const String& text, Value& target, ReadError* error = nullptr, 
 /// delivers. Lenient reading leaves the stream as `Value::parse` does; strict
 /// reading reads it to its end.
 ZQ_API bool read(std::istream& in, Value& target, ReadError* error = nullptr, Syntax syntax = Syntax::Lenient);
+
+/// Reads the documents of `in` one after another and hands each to `visit`,
+/// then releases it, so that memory holds one document at a time: JSON Lines,
+/// or documents of several lines each, with white space (and, leniently,
+/// comments) between. Each document is a value of any kind, read as `read`
+/// reads one, and starts on a line of its own: `[1]\n[2]` is two documents,
+/// while `[][]` and `{"a": 1} "x"` are rejected ("text after the document"),
+/// as they are for one JSON text. A UTF-8 byte-order mark at the start of
+/// the input is skipped.
+///
+/// True at the end of the input (with no call when it holds no document) or
+/// when `visit` answers false, with `error->document`, when given, the count
+/// of documents read; false at the first text that does not start or
+/// complete a document, with `error`, when given, saying where (counting from
+/// the start of the input) and which document. An empty `visit` reads every
+/// document without building it, as a check.
+///
+/// The stream is read ahead a large piece at a time, so it need not seek;
+/// when `visit` stops the reading, the stream stands after what was read
+/// ahead, not after the document.
+ZQ_API bool read_each(std::istream& in, const std::function<bool(Value& document)>& visit, ReadError* error = nullptr,
+                      Syntax syntax = Syntax::Lenient);
 
 /// Whether the input, after leading bytes up to 0x20, opens with an object or
 /// an array that the parser accepts. What follows it is not examined.

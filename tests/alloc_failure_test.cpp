@@ -150,6 +150,21 @@ std::string read_stream(Targets& t, const std::string& text, Syntax syntax) {
     return answer(read(in, t.value, &error, syntax)) + error.reason;
 }
 
+// Each document of `text`, written as it is handed over.
+std::string read_each_of(const std::string& text) {
+    std::istringstream in(text);
+    std::string written;
+    ReadError error;
+    const bool accepted = read_each(
+        in,
+        [&](Value& document) {
+            written += compact(document);
+            return true;
+        },
+        &error);
+    return answer(accepted) + error.reason + written;
+}
+
 template <class Target>
 std::string parsed_from_stream(Target& target, const std::string& text) {
     std::istringstream in(text);
@@ -258,6 +273,7 @@ const Row kRows[] = {
     {"read stream lenient",
      [](Targets& t, const Inputs& in) { return read_stream(t, in.array_text, Syntax::Lenient); }},
     {"read stream strict", [](Targets& t, const Inputs& in) { return read_stream(t, in.object_text, Syntax::Strict); }},
+    {"read_each", [](Targets&, const Inputs& in) { return read_each_of(in.object_text + "\n" + in.array_text); }},
 };
 
 // What one run of a row came to. Only flags and counts: the verdict must

@@ -304,5 +304,63 @@ TEST(Differential, SourcesAgreeOnGeneratedInputs) {
     EXPECT_LT(accepted, kInputs * 4 / 5);
 }
 
+// Each document read_each hands over, described, then how it ended.
+std::string each_document(std::streambuf& buffer, zqjson::Syntax syntax) {
+    std::istream in(&buffer);
+    std::string seen;
+    zqjson::ReadError error;
+    const bool ok = zqjson::read_each(
+        in,
+        [&](Value& document) {
+            seen += describe(document) + ";";
+            return true;
+        },
+        &error, syntax);
+    return seen + (ok ? "ok " : "stopped ") + std::to_string(error.document) + " at " + std::to_string(error.offset) +
+           " " + error.reason;
+}
+
+// A trickling stream buffer that cannot seek, as a pipe.
+class PipeBuffer : public zqtest::TrickleBuffer {
+public:
+    using TrickleBuffer::TrickleBuffer;
+
+protected:
+    pos_type seekoff(off_type, std::ios_base::seekdir, std::ios_base::openmode) override { return -1; }
+    pos_type seekpos(pos_type, std::ios_base::openmode) override { return -1; }
+};
+
+// Generated inputs as lines of documents: a string stream, a trickle and a
+// pipe agree on every document and on where and why reading stopped; and
+// where the whole text is one standard JSON text, it is one document.
+TEST(Differential, DocumentsOneAfterAnotherAgree) {
+    Generator gen(kSeed + 1);
+    constexpr std::size_t kLines = kInputs / 10;
+    std::size_t disagreements = 0;
+    for (std::size_t i = 0; i < kLines && disagreements < 5; ++i) {
+        const std::string input = gen.input() + (gen.chance(2) ? "\n" + gen.input() : "");
+        for (const zqjson::Syntax syntax : {zqjson::Syntax::Lenient, zqjson::Syntax::Strict}) {
+            std::stringbuf whole(input, std::ios_base::in);
+            zqtest::TrickleBuffer trickle(input, 1 + input.size() % 7);
+            PipeBuffer pipe(input, 1 + input.size() % 5);
+            const std::string expected = each_document(whole, syntax);
+            const std::string from_trickle = each_document(trickle, syntax);
+            const std::string from_pipe = each_document(pipe, syntax);
+            if (from_trickle != expected || from_pipe != expected) {
+                ++disagreements;
+                ADD_FAILURE() << "input " << i << " " << escaped(input) << "\n string  " << expected << "\n trickle "
+                              << from_trickle << "\n pipe    " << from_pipe;
+            }
+            Value one;
+            if (syntax == zqjson::Syntax::Strict && zqjson::read(input, one, nullptr, syntax) &&
+                expected != describe(one) + ";ok 1 at 0 ") {
+                ++disagreements;
+                ADD_FAILURE() << "input " << i << " " << escaped(input) << "\n read_each " << expected
+                              << "\n read      " << describe(one);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace parser_test

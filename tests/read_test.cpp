@@ -1,11 +1,13 @@
 // read(): verdicts in both syntaxes, and for a rejected text where and why,
-// the same through a text and a stream.
+// the same through a text and a stream; read_each: documents one after
+// another, from every kind of stream.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "SnapCommon/ZQJson.h"
 #include "TestSupport.h"
@@ -185,6 +187,118 @@ TEST(Read, ValidateAllocatesNothingPerValue) {
     std::istringstream in(text);
     EXPECT_TRUE(zqjson::validate(in));
     EXPECT_LT(allocations - before, 20u);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// read_each: documents one after another.
+
+// A trickling stream buffer that cannot tell or seek its position, as a pipe.
+class PipeBuffer : public zqtest::TrickleBuffer {
+public:
+    using TrickleBuffer::TrickleBuffer;
+
+protected:
+    pos_type seekoff(off_type, std::ios_base::seekdir, std::ios_base::openmode) override { return -1; }
+    pos_type seekpos(pos_type, std::ios_base::openmode) override { return -1; }
+};
+
+// What read_each makes of a text: each document's compact text, then "ok",
+// or where and why it stopped.
+std::string each_of(std::streambuf& buffer, Syntax syntax, std::size_t stop_after = 0) {
+    std::istream in(&buffer);
+    std::string seen;
+    std::size_t documents = 0;
+    ReadError error;
+    const bool ok = zqjson::read_each(
+        in,
+        [&](Value& document) {
+            seen += zqtest::compact(document) + " | ";
+            return ++documents != stop_after;
+        },
+        &error, syntax);
+    if (ok) return seen + "ok " + std::to_string(error.document);
+    return seen + "document " + std::to_string(error.document) + ", line " + std::to_string(error.line) + ", column " +
+           std::to_string(error.column) + ": " + error.reason;
+}
+
+std::string each_of(const std::string& text, Syntax syntax, std::size_t stop_after = 0) {
+    std::stringbuf buffer(text, std::ios_base::in);
+    return each_of(buffer, syntax, stop_after);
+}
+
+// Every source agrees: a string stream, streams that read ahead a few bytes,
+// and one that cannot seek.
+void expect_each(const std::string& text, Syntax syntax, const std::string& expected) {
+    SCOPED_TRACE(std::string(syntax == Syntax::Strict ? "strict " : "lenient ") + text.substr(0, 60));
+    EXPECT_EQ(each_of(text, syntax), expected);
+    for (const std::size_t ahead : {1, 3}) {
+        zqtest::TrickleBuffer trickle(text, ahead);
+        EXPECT_EQ(each_of(trickle, syntax), expected) << "reading ahead " << ahead;
+        PipeBuffer pipe(text, ahead);
+        EXPECT_EQ(each_of(pipe, syntax), expected) << "a pipe reading ahead " << ahead;
+    }
+}
+
+TEST(ReadEach, DocumentsOneAfterAnother) {
+    const struct {
+        std::string text;
+        std::string lenient;
+        std::string strict;
+    } cases[] = {
+        {"", "ok 0", "ok 0"},
+        {" \n\t\r\n", "ok 0", "ok 0"},
+        {"[1]\n[2]", "[1] | [2] | ok 2", "[1] | [2] | ok 2"},
+        {"{\"a\":1}\n{\"a\":2}\n", "{\"a\": 1} | {\"a\": 2} | ok 2", "{\"a\": 1} | {\"a\": 2} | ok 2"},
+        {"42\n\"s\"\ntrue\nnull\n", "42 | \"s\" | true | null | ok 4", "42 | \"s\" | true | null | ok 4"},
+        {"{\n\t\"a\": [\n\t\t1 \n\t] \n} \n[\n] \n", "{\"a\": [1]} | [] | ok 2", "{\"a\": [1]} | [] | ok 2"},
+        {"\xEF\xBB\xBF[1]\n", "[1] | ok 1", "[1] | ok 1"},
+        {"[1] // one\n// between\n[2]", "[1] | [2] | ok 2", "document 1, line 1, column 5: text after the document"},
+        {"[][]", "document 1, line 1, column 3: text after the document",
+         "document 1, line 1, column 3: text after the document"},
+        {"{\"a\": 1} \"x\"", "document 1, line 1, column 10: text after the document",
+         "document 1, line 1, column 10: text after the document"},
+        {"{\"a\":1}\n{\"a\":2}\n{\"a\":\n",
+         "{\"a\": 1} | {\"a\": 2} | document 3, line 3, column 6: unexpected end of input",
+         "{\"a\": 1} | {\"a\": 2} | document 3, line 3, column 6: unexpected end of input"},
+        {"[1]\nGARBAGE", "[1] | document 2, line 2, column 1: unexpected character",
+         "[1] | document 2, line 2, column 1: unexpected character"},
+        {"[1]\n[2 3]\n[4]", "[1] | document 2, line 2, column 4: expected ',' or ']'",
+         "[1] | document 2, line 2, column 4: expected ',' or ']'"},
+        {"[1]\n,", "[1] | document 2, line 2, column 1: unexpected character",
+         "[1] | document 2, line 2, column 1: unexpected character"},
+        {"{'a': [1,],}\n", "{\"a\": [1]} | ok 1", "document 1, line 1, column 2: expected a key"},
+        {"[1]\n\xEF\xBB\xBF[2]", "[1] | document 2, line 2, column 1: byte-order mark",
+         "[1] | document 2, line 2, column 1: unexpected character"},
+    };
+    for (const auto& c : cases) {
+        expect_each(c.text, Syntax::Lenient, c.lenient);
+        expect_each(c.text, Syntax::Strict, c.strict);
+    }
+    EXPECT_EQ(each_of("[1]\n[2]\n[3 4]", Syntax::Lenient, 2), "[1] | [2] | ok 2");
+}
+
+// Documents read from a window of the stream: wherever its end cuts a
+// document (a number, a literal, a string, an escape, a comment), the
+// document is read whole. The window first holds this much.
+constexpr std::size_t kFirstWindow = 256 * 1024;
+
+TEST(ReadEach, DocumentsCutByTheWindowReadWhole) {
+    const std::string lines =
+        "{\"n\": -65.613616999999977, \"t\": true, \"s\": \"a\\u00e9\\\\b\", \"e\": 1e-7, \"i\": 1499816949527975237}\n"
+        "[null, false, 18446744073709551615]\n\"x\"\n42\n";
+    const std::string lenient_lines = lines + "// a comment\n['a', ,]\n";
+    for (const auto& [syntax, text] : {std::pair{Syntax::Strict, lines}, std::pair{Syntax::Lenient, lenient_lines}}) {
+        const std::string alone = each_of(text, syntax);
+        ASSERT_EQ(alone.substr(alone.size() - 4), syntax == Syntax::Strict ? "ok 4" : "ok 5");
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            ASSERT_EQ(each_of(std::string(kFirstWindow - cut, ' ') + text, syntax), alone);
+        }
+    }
 }
 
 }  // namespace

@@ -90,20 +90,23 @@ public:
     }
     bool sputbackc(char c) {
         if (p_ == begin_ || p_[-1] != c) return false;
-        --p_;
+        step_back_to(p_ - 1);
         return true;
     }
     bool sungetc() {
         if (p_ == begin_) return false;
-        --p_;
+        step_back_to(p_ - 1);
         return true;
     }
     Pos tell() const { return p_ - begin_; }
     bool seek(Pos pos) {
         if (pos < 0 || pos > end_ - begin_) return false;
-        p_ = begin_ + pos;
+        step_back_to(begin_ + pos);
         return true;
     }
+    // How far reading has gone, given back or not: the readers look at no
+    // byte past it, so a text cut short after it reads as the whole would.
+    std::size_t reached() const { return static_cast<std::size_t>(std::max(furthest_, p_) - begin_); }
 
     // White space of the classic locale: space, and tab to carriage return.
     static bool is_space(int c) {
@@ -297,6 +300,11 @@ public:
 
 private:
     std::size_t offset_of(const char* p) const { return static_cast<std::size_t>(p - begin_); }
+    // Reading goes forward everywhere but here.
+    void step_back_to(const char* p) {
+        furthest_ = std::max(furthest_, p_);
+        p_ = p;
+    }
     void note_exact(const char* first, const char* last, double d) {
         if (__builtin_expect(is_beyond_exact_doubles(d), 0))
             exact_ = mark_of_literal(std::string_view(first, static_cast<std::size_t>(last - first)), d);
@@ -305,6 +313,7 @@ private:
     const char* begin_;
     const char* p_;
     const char* end_;
+    const char* furthest_ = begin_;
     std::uint32_t exact_ = 0;
 };
 
@@ -725,6 +734,7 @@ public:
     void note_exact(std::string_view text, double d) { buf_.note_exact(text, d); }
     // Bytes taken since reading began, and the line that position is on.
     std::size_t offset() const { return buf_.offset(); }
+    std::size_t reached() const { return buf_.reached(); }
     Place place_of(std::size_t offset) const { return buf_.place_of(offset); }
 
     // Strict reading goes straight to the buffer: standard JSON needs no

@@ -1065,6 +1065,47 @@ bool read_on(In& in, Value& staged, ReadError* error, Syntax syntax) {
 
 }  // namespace
 
+namespace {
+
+template <Syntax kSyntax, class Build>
+FrontRead read_front_with(std::string_view text, Build& build) {
+    TextCursor in(text, std::ios_base::goodbit);
+    Grammar<TextCursor, Build, kSyntax> grammar(in, build);
+    FrontRead read;
+    read.ok = grammar.value(0);
+    read.reached = in.reached();
+    if (read.ok) {
+        read.end = in.offset();
+        return read;
+    }
+    if constexpr (kSyntax == Syntax::Strict) {
+        report_strict(in, grammar, &read.error);
+    } else {
+        report(in, grammar.stop(), in.offset(), &read.error);
+    }
+    read.end = read.error.offset;
+    return read;
+}
+
+template <Syntax kSyntax>
+FrontRead read_front_in(std::string_view text, Value* staged) {
+    if (!staged) {
+        NullBuilder build;
+        return read_front_with<kSyntax>(text, build);
+    }
+    DocumentBuilder build;
+    const FrontRead read = read_front_with<kSyntax>(text, build);
+    if (read.ok) ModelAccess::take_over(*staged, *build.take());
+    return read;
+}
+
+}  // namespace
+
+FrontRead read_front(std::string_view text, Value* staged, Syntax syntax) {
+    return syntax == Syntax::Strict ? read_front_in<Syntax::Strict>(text, staged)
+                                    : read_front_in<Syntax::Lenient>(text, staged);
+}
+
 bool check_strictly(std::string_view text, ReadError* error) {
     TextCursor in(text, std::ios_base::goodbit);
     NullBuilder build;

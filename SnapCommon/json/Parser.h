@@ -30,6 +30,19 @@ bool check_document(std::string_view text, ReadError* error = nullptr);
 // nothing.
 bool check_strictly(std::string_view text, ReadError* error = nullptr);
 
+// One value read from the front of a text, as `read` reads one but looking
+// at nothing after it in either syntax: whether it was read, where it ended
+// (or where reading stopped), and how far reading went, which tells a value
+// that the end of the text may have cut short.
+struct FrontRead {
+    bool ok = false;
+    std::size_t end = 0;
+    std::size_t reached = 0;
+    ReadError error;  // when not read; offset, line and column within the text
+};
+// Builds the value into `staged` when there is one; builds nothing when null.
+FrontRead read_front(std::string_view text, Value* staged, Syntax syntax);
+
 // Why reading stopped, where a reader noted it: an offset and one of the
 // reasons `ReadError` carries.
 struct Stop {
