@@ -4,23 +4,26 @@
 // Each input is read whole into memory once and parsed in place. When an
 // input is not accepted, one line on standard error says which, where
 // reading stopped and why, and nothing goes to standard output.
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
-#include "SnapCommon/json/Parser.h"
 
 namespace {
 
@@ -30,44 +33,49 @@ enum ExitStatus { kSuccess = 0, kNotAccepted = 1, kUsageError = 2 };
 
 constexpr const char* kProgram = "zqjson";
 constexpr const char* kStdinName = "<stdin>";
-// What is read at a time from a pipe or terminal, and after a file's first
-// read.
+// What the tool does with inputs when no command is named.
+constexpr const char* kDefaultCommand = "reformat";
+// The most read from an input at a time, when the reader asks for little.
 constexpr std::size_t kReadChunk = 64 * 1024;
-// The most a file's size is trusted for its first read: a sparse or growing
-// file may claim far more than it will give, and the rest comes in chunks.
-constexpr std::size_t kLargestFirstRead = 256 * 1024 * 1024;
 // The root element that makes the XML rendering one document.
 constexpr const char* kDefaultRoot = "json";
 
 constexpr const char* kToolHelp =
-    "usage: zqjson COMMAND [OPTION...] [FILE...]\n"
+    "usage: zqjson [COMMAND] [OPTION...] [FILE...]\n"
     "\n"
     "Commands:\n"
     "  validate [--strict] [FILE...]\n"
-    "                      check that each input is a JSON document\n"
+    "                      check that every document of each input is JSON\n"
     "  reformat [--strict] [--rounded] [FILE...]\n"
-    "                      write each input as indented JSON, one TAB per level\n"
+    "                      write each document as indented JSON, one TAB per\n"
+    "                      level; what zqjson does when no command is named\n"
     "  compact [--strict] [--rounded] [FILE...]\n"
-    "                      write each input as JSON on one line\n"
-    "  xml --dialect D [--root NAME | --fragment] [--strict] [--rounded] [FILE...]\n"
-    "                      write each input as an XML document in dialect D:\n"
-    "                      jsonx, jxml, jxmlex or tagged\n"
+    "                      write each document as JSON on one line\n"
+    "  xml [--dialect D] [--root NAME | --fragment] [--strict] [--rounded] [FILE...]\n"
+    "                      write the documents as one XML document in dialect D:\n"
+    "                      jsonx (the default), jxml, jxmlex or tagged\n"
     "  get [--raw] [--strict] [--rounded] POINTER [FILE...]\n"
-    "                      write the value at a JSON Pointer (/a/b/0) on one line\n"
+    "                      write the value at a JSON Pointer (/a/b/0) of each\n"
+    "                      document on one line\n"
     "  help [COMMAND]      describe the tool, or one command\n"
     "  --version           print the library version\n"
     "\n"
-    "Each input is handled in turn; '-' or no FILE at all is standard input.\n"
-    "Options take '--opt value' or '--opt=value'; '--' ends them. By default an\n"
-    "input is an object or array, read leniently, and text after it is not\n"
-    "examined; --strict takes standard JSON only, any value, and the whole input.\n"
+    "Each input is read in turn, and every document in it: JSON Lines, or\n"
+    "documents of several lines one after another, each starting on a line of\n"
+    "its own. '-' or no FILE at all is standard input; a UTF-8 byte-order mark at\n"
+    "the start of an input is skipped. A document is any JSON value, read\n"
+    "leniently (comments, apostrophe strings, trailing commas); --strict takes\n"
+    "standard JSON only. Text after a document on its line, or that starts no\n"
+    "document, is not accepted, and neither is an input with no document.\n"
+    "Options take '--opt value' or '--opt=value'; '--' ends them.\n"
     "Every number is written as the shortest text that reads back as the same\n"
     "number, and an integer up to 64 bits with all its digits; --rounded writes\n"
     "16 significant digits instead, as the library's reformat() does (--exact,\n"
     "which once asked for the shortest text, is still accepted and changes\n"
     "nothing).\n"
     "\n"
-    "Example: zqjson reformat config.json\n"
+    "Examples: zqjson config.json\n"
+    "          zqjson compact a.json b.json > both.jsonl\n"
     "\n"
     "Exit status: 0 success, 1 an input was not accepted, 2 usage error, an\n"
     "input that cannot be read, or output that cannot be written.\n";
@@ -104,55 +112,51 @@ const std::pair<std::string_view, Format> kDialects[] = {
     {"tagged", TaggedXML},
 };
 
-struct Input {
-    std::string name;
-    std::string text;
-};
-
-// A document as the commands read it: leniently, the object or array the
-// text opens with; strictly, the whole text as any value.
-class Document {
+// One input: standard input or a file, read through a stream buffer that
+// hands on what each read of the file gives, so that documents arriving on
+// a pipe are written as they come, and that tells a failed read from the
+// end.
+class InputBuffer : public std::streambuf {
 public:
-    Document(const std::string& text, Syntax syntax) {
-        if (syntax == Syntax::Strict) {
-            root_ = read(text, value_, &error_, Syntax::Strict) ? Root::Value : Root::Nothing;
-            return;
-        }
-        switch (detail::open_document(std::string_view(text), object_, array_, &error_)) {
-            case detail::Opened::Object:
-                root_ = Root::Object;
-                break;
-            case detail::Opened::Array:
-                root_ = Root::Array;
-                break;
-            case detail::Opened::Nothing:
-                root_ = Root::Nothing;
-                break;
-        }
+    explicit InputBuffer(int fd) : fd_(fd) {}
+    InputBuffer(const InputBuffer&) = delete;
+    InputBuffer& operator=(const InputBuffer&) = delete;
+
+    // The error of a read that failed, or 0.
+    int error() const { return error_; }
+
+protected:
+    int_type underflow() override {
+        const std::size_t got = read_some(buffer_, sizeof buffer_);
+        setg(buffer_, buffer_, buffer_ + got);
+        return got == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
     }
-
-    bool accepted() const { return root_ != Root::Nothing; }
-    const ReadError& error() const { return error_; }
-
-    // Calls `use` with the document's root: an Object, an Array or a Value.
-    template <class Use>
-    void with_root(Use use) const {
-        if (root_ == Root::Object) {
-            use(object_);
-        } else if (root_ == Root::Array) {
-            use(array_);
-        } else {
-            use(value_);
+    // What the buffer holds, or else one read straight into `to`.
+    std::streamsize xsgetn(char* to, std::streamsize count) override {
+        const std::streamsize held = egptr() - gptr();
+        if (held > 0) {
+            const std::streamsize taken = std::min(held, count);
+            std::memcpy(to, gptr(), static_cast<std::size_t>(taken));
+            gbump(static_cast<int>(taken));
+            return taken;
         }
+        return static_cast<std::streamsize>(read_some(to, static_cast<std::size_t>(count)));
     }
 
 private:
-    enum class Root { Nothing, Object, Array, Value };
-    Object object_;
-    Array array_;
-    Value value_;
-    ReadError error_;
-    Root root_ = Root::Nothing;
+    std::size_t read_some(char* to, std::size_t count) {
+        for (;;) {
+            const ssize_t got = ::read(fd_, to, count);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return 0;
+        }
+    }
+
+    int fd_;
+    int error_ = 0;
+    char buffer_[kReadChunk];
 };
 
 void report(const std::string& name, const std::string& problem) {
@@ -163,90 +167,17 @@ void report_no_memory(const std::string& what, const std::string& name) {
     std::cerr << kProgram << ": not enough memory to " << what << ' ' << name << '\n';
 }
 
-// Reads to the end of `file`: a regular file in one read of its size and one
-// byte more, so that the end shows in that read, up to kLargestFirstRead;
-// anything else, or the rest, a chunk at a time. Only what is read is made
-// room for: each page of the text is touched once.
-bool read_all(std::FILE* file, std::string& text) {
-    struct stat status;
-    std::size_t chunk = kReadChunk;
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
-        chunk = std::min(static_cast<std::size_t>(status.st_size), kLargestFirstRead - 1) + 1;
-    std::size_t size = 0;
-    for (;;) {
-        text.resize(size + chunk);
-        const std::size_t got = std::fread(&text[size], 1, chunk, file);
-        size += got;
-        if (got < chunk) break;
-        chunk = kReadChunk;
-    }
-    text.resize(size);
-    return !std::ferror(file);
-}
-
-// The whole input; on failure says why on standard error.
-bool read_input(const char* path, Input& input) {
-    const bool from_stdin = std::strcmp(path, kStdinPath) == 0;
-    input.name = from_stdin ? kStdinName : path;
-    std::FILE* file = from_stdin ? stdin : std::fopen(path, "rb");
-    if (!file) {
-        report(input.name, std::string("cannot open: ") + std::strerror(errno));
-        return false;
-    }
-    bool read = false;
-    try {
-        read = read_all(file, input.text);
-    } catch (const std::bad_alloc&) {
-        input.text = std::string();
-        if (!from_stdin) std::fclose(file);
-        report_no_memory("read", input.name);
-        return false;
-    }
-    const int error = errno;
-    if (!from_stdin) std::fclose(file);
-    if (!read) report(input.name, std::string("cannot read: ") + std::strerror(error));
-    return read;
+// "document N, " for the second document of an input on, where a line and
+// column alone would not say which.
+std::string which_document(std::size_t document) {
+    return document > 1 ? "document " + std::to_string(document) + ", " : std::string();
 }
 
 // Where reading stopped and why: "line L, column C: REASON".
-void report_not_accepted(const Input& input, const ReadError& error) {
-    report(input.name, "not accepted: line " + std::to_string(error.line) + ", column " + std::to_string(error.column) +
-                           ": " + error.reason);
+void report_not_accepted(const std::string& name, const ReadError& error) {
+    report(name, "not accepted: " + which_document(error.document) + "line " + std::to_string(error.line) +
+                     ", column " + std::to_string(error.column) + ": " + error.reason);
 }
-
-// ---------------------------------------------------------------------------
-// Commands
-
-// The exit status of several inputs is the worst of theirs.
-int worse(int status, int other) { return std::max(status, other); }
-
-int validate_command(const Arguments& arguments) {
-    int status = kSuccess;
-    for (const char* path : arguments.files) {
-        Input input;
-        if (!read_input(path, input)) {
-            status = worse(status, kUsageError);
-            continue;
-        }
-        // Checked without building the document: the text is all it costs.
-        ReadError error;
-        const bool accepted = arguments.syntax == Syntax::Strict ? detail::check_strictly(input.text, &error)
-                                                                 : detail::check_document(input.text, &error);
-        if (!accepted) {
-            report_not_accepted(input, error);
-            status = worse(status, kNotAccepted);
-        }
-    }
-    return status;
-}
-
-// The document of the last input that reformat, compact, xml or get writes.
-// Never released: the process ends right after writing it and gives all its
-// memory back at once, where releasing a large document node by node costs a
-// good part of what reading it did. Held here rather than dropped, so that
-// leak checkers count it as still in use; volatile, so that the compiler
-// keeps the pointer in memory where they look.
-const Document* volatile written_document = nullptr;
 
 bool output_failed() {
     std::cout.flush();
@@ -255,79 +186,100 @@ bool output_failed() {
     return true;
 }
 
-// Reads one input and hands its document to `write`, which answers kSuccess
-// or kNotAccepted; the last input's document is kept to the end.
-template <class Write>
-int write_one(const char* path, bool last, Syntax syntax, Write write) {
-    Input input;
-    if (!read_input(path, input)) return kUsageError;
-    std::unique_ptr<Document> document;
-    try {
-        document = std::make_unique<Document>(input.text, syntax);
-    } catch (const std::bad_alloc&) {
-        report_no_memory("read", input.name);
+// ---------------------------------------------------------------------------
+// Commands
+
+// The exit status of several inputs is the worst of theirs.
+int worse(int status, int other) { return std::max(status, other); }
+
+// Hands each document of one input to `use` in turn, with its number from 1,
+// which answers kSuccess or kNotAccepted; without `use`, checks them. Says on
+// standard error why an input cannot be read or is not accepted (also when
+// it holds no document).
+template <class Use>
+int read_input(const char* path, const Arguments& arguments, Use use) {
+    const bool from_stdin = std::strcmp(path, kStdinPath) == 0;
+    const std::string name = from_stdin ? kStdinName : path;
+    const int fd = from_stdin ? 0 : ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        report(name, std::string("cannot open: ") + std::strerror(errno));
         return kUsageError;
     }
-    if (!document->accepted()) {
-        report_not_accepted(input, document->error());
-        return kNotAccepted;
+    InputBuffer buffer(fd);
+    std::istream in(&buffer);
+    int status = kSuccess;
+    std::size_t number = 0;
+    ReadError error;
+    bool accepted = false;
+    std::function<bool(Value&)> visit;
+    if constexpr (!std::is_same_v<Use, std::nullptr_t>) {
+        visit = [&](Value& document) {
+            status = worse(status, use(document, name, ++number));
+            return static_cast<bool>(std::cout);
+        };
     }
-    int written;
     try {
-        written = write(*document, input);
+        accepted = read_each(in, visit, &error, arguments.syntax);
     } catch (const std::bad_alloc&) {
         std::cout.flush();
-        report_no_memory("write", input.name);
+        report_no_memory(number > 0 ? "write" : "read", name);
+        status = kUsageError;
+    }
+    if (!from_stdin) ::close(fd);
+    if (status == kUsageError) return status;
+    if (buffer.error() != 0) {
+        report(name, std::string("cannot read: ") + std::strerror(buffer.error()));
         return kUsageError;
     }
-    if (last) written_document = document.release();
-    return output_failed() ? kUsageError : written;
-}
-
-// Each input in turn, each written on its own; a failure to write ends it.
-template <class Write>
-int write_command(const Arguments& arguments, Write write) {
-    int status = kSuccess;
-    for (std::size_t i = 0; i < arguments.files.size(); ++i) {
-        const bool last = i + 1 == arguments.files.size();
-        status = worse(status, write_one(arguments.files[i], last, arguments.syntax, write));
-        if (!std::cout) break;
+    if (!accepted) {
+        report_not_accepted(name, error);
+        return worse(status, kNotAccepted);
+    }
+    if (error.document == 0) {
+        report(name, "not accepted: no document");
+        return kNotAccepted;
     }
     return status;
 }
 
-void write_text(std::string_view text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
-
-template <class Root>
-void write_compact(const Root& root, Numbers numbers) {
-    dump(std::cout, root, {false, numbers}) << '\n';
+// Each input in turn; a failure to write ends it.
+template <class Use>
+int each_input(const Arguments& arguments, Use use) {
+    int status = kSuccess;
+    for (const char* path : arguments.files) {
+        status = worse(status, read_input(path, arguments, use));
+        if (output_failed()) return kUsageError;
+    }
+    return status;
 }
 
+// Checked without building the documents: the longest line is all it costs.
+int validate_command(const Arguments& arguments) { return each_input(arguments, nullptr); }
+
+void write_text(std::string_view text) { std::cout.write(text.data(), static_cast<std::streamsize>(text.size())); }
+
+void write_compact(const Value& value, Numbers numbers) { dump(std::cout, value, {false, numbers}) << '\n'; }
+
 int reformat_command(const Arguments& arguments) {
-    return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root([&](const auto& root) { dump(std::cout, root, {true, arguments.numbers}); });
+    return each_input(arguments, [&](const Value& document, const std::string&, std::size_t) {
+        dump(std::cout, document, {true, arguments.numbers});
         return kSuccess;
     });
 }
 
 int compact_command(const Arguments& arguments) {
-    return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root([&](const auto& root) { write_compact(root, arguments.numbers); });
+    return each_input(arguments, [&](const Value& document, const std::string&, std::size_t) {
+        write_compact(document, arguments.numbers);
         return kSuccess;
     });
 }
 
 // The value at the pointer on one line; a string's own text with --raw.
 int get_command(const Arguments& arguments) {
-    return write_command(arguments, [&](const Document& document, const Input& input) {
-        if (*arguments.pointer == '\0') {  // the whole document, which a lenient one holds in no Value
-            document.with_root([&](const auto& root) { write_compact(root, arguments.numbers); });
-            return kSuccess;
-        }
-        const Value* found = nullptr;
-        document.with_root([&](const auto& root) { found = lookup(root, arguments.pointer); });
+    return each_input(arguments, [&](const Value& document, const std::string& name, std::size_t number) {
+        const Value* found = *arguments.pointer == '\0' ? &document : lookup(document, arguments.pointer);
         if (!found) {
-            report(input.name, std::string("nothing at '") + arguments.pointer + "'");
+            report(name, which_document(number) + "nothing at '" + arguments.pointer + "'");
             return kNotAccepted;
         }
         if (arguments.raw && found->is<String>()) {
@@ -340,14 +292,123 @@ int get_command(const Arguments& arguments) {
     });
 }
 
-// The library's rendering, inside one root element unless a fragment is
-// asked for: the rendering alone may hold several top-level elements, or none.
+// Drops what is written up to and including the first line feed, and hands
+// the rest on: the rendering of one document without its declaration line,
+// where several share one.
+class AfterFirstLine : public std::streambuf {
+public:
+    explicit AfterFirstLine(std::streambuf& to) : to_(to) {}
+
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        std::streamsize skipped = 0;
+        if (!past_first_line_) {
+            const void* feed = std::memchr(text, '\n', static_cast<std::size_t>(count));
+            if (!feed) return count;
+            skipped = static_cast<const char*>(feed) - text + 1;
+            past_first_line_ = true;
+        }
+        return to_.sputn(text + skipped, count - skipped) == count - skipped ? count : skipped;
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+
+private:
+    std::streambuf& to_;
+    bool past_first_line_ = false;
+};
+
+// The XML of a whole run as one XML document. One document alone is written
+// as the library writes it; several, each in an element of its own inside
+// the one root element, `<document input="NAME" number="N">`, numbered
+// within its input. So the first document waits until the next shows which.
+class XmlRun {
+public:
+    XmlRun(Format dialect, XmlOptions options) : dialect_(dialect), options_(std::move(options)) {}
+
+    void add(Value& document, const std::string& input, std::size_t number) {
+        if (written_ == 0 && !waiting_) {
+            waiting_.emplace(std::move(document));
+            waiting_input_ = input;
+            return;
+        }
+        if (waiting_) {
+            start_several();
+            write_one(*waiting_, waiting_input_, 1);
+            waiting_.reset();
+        }
+        write_one(document, input, number);
+    }
+
+    void finish() {
+        if (waiting_) {
+            write_xml(std::cout, *waiting_, dialect_, options_);
+        } else if (written_ > 0 && !options_.fragment) {
+            std::cout << "</" << options_.root << ">\n";
+        }
+    }
+
+private:
+    void start_several() {
+        XmlOptions declaration_alone = options_;
+        declaration_alone.fragment = true;
+        const std::string declaration = xml_document(Value(), dialect_, declaration_alone);
+        write_text(std::string_view(declaration).substr(0, declaration.find('\n') + 1));
+        if (!options_.fragment) std::cout << '<' << options_.root << ">\n";
+    }
+    void write_one(const Value& document, const std::string& input, std::size_t number) {
+        ++written_;
+        XmlOptions fragment = options_;
+        fragment.fragment = true;
+        if (!options_.fragment)
+            std::cout << "<document input=\"" << escape_for_attribute(input) << "\" number=\"" << number << "\">\n";
+        std::cout.flush();
+        AfterFirstLine body(*std::cout.rdbuf());
+        std::ostream out(&body);
+        write_xml(out, document, dialect_, fragment);
+        if (!out) std::cout.setstate(std::ios_base::badbit);
+        if (!options_.fragment) std::cout << "</document>\n";
+    }
+    // An input's name inside an attribute value: its markup characters as
+    // references.
+    static std::string escape_for_attribute(const std::string& name) {
+        std::string out;
+        for (const char c : name) {
+            switch (c) {
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                default:
+                    out += c;
+            }
+        }
+        return out;
+    }
+
+    const Format dialect_;
+    const XmlOptions options_;
+    std::optional<Value> waiting_;
+    std::string waiting_input_;
+    std::size_t written_ = 0;
+};
+
 int xml_command(const Arguments& arguments) {
-    const XmlOptions options{arguments.numbers, arguments.root, arguments.fragment};
-    return write_command(arguments, [&](const Document& document, const Input&) {
-        document.with_root([&](const auto& root) { write_xml(std::cout, root, arguments.dialect, options); });
+    XmlRun run(arguments.dialect, XmlOptions{arguments.numbers, arguments.root, arguments.fragment});
+    const int status = each_input(arguments, [&](Value& document, const std::string& input, std::size_t number) {
+        run.add(document, input, number);
         return kSuccess;
     });
+    run.finish();
+    return output_failed() ? kUsageError : status;
 }
 
 struct Command {
@@ -357,100 +418,88 @@ struct Command {
     const char* help;
 };
 
+// What every command says of its inputs and of --strict.
+#define ZQ_INPUTS_HELP                                                              \
+    "Every document of each input is read in turn: JSON Lines, or documents of\n"   \
+    "several lines one after another, each starting on a line of its own. '-' or\n" \
+    "no FILE is standard input.\n"
+#define ZQ_STRICT_HELP                                                               \
+    "  --strict   accept standard JSON (RFC 8259) only, instead of also comments,\n" \
+    "             apostrophe strings, trailing commas and empty values\n"
+#define ZQ_ROUNDED_HELP                                                                \
+    "  --rounded  write numbers with 16 significant digits, as the library's\n"        \
+    "             reformat() does, instead of the shortest text that reads back and\n" \
+    "             every digit of an integer up to 64 bits\n"
+#define ZQ_WRITTEN_STATUS_HELP                                                    \
+    "Exit status: 0 all written, 1 a document not accepted (the ones before it\n" \
+    "are written), 2 usage error, an input that cannot be read, or output that\n" \
+    "cannot be written.\n"
+
 const Command kCommands[] = {
     {"validate", validate_command, kStrictOption,
      "usage: zqjson validate [--strict] [FILE...]\n"
      "\n"
-     "Checks that each input, after leading bytes up to 0x20, opens with an object\n"
-     "or an array that the parser accepts. Writes nothing for accepted inputs and\n"
-     "one line on standard error for each input that is not accepted, with the\n"
-     "line and column where reading stopped and why. '-' or no FILE is standard\n"
-     "input.\n"
-     "\n"
-     "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
-     "             but white space after it\n"
-     "\n"
-     "Example: zqjson validate --strict *.json\n"
+     "Checks that every document of each input is JSON, without building it.\n"
+     "Writes nothing for accepted inputs and one line on standard error for each\n"
+     "input that is not, with the document, line and column where reading stopped\n"
+     "and why.\n"
+     "\n" ZQ_INPUTS_HELP "\n" ZQ_STRICT_HELP "\n"
+     "Example: zqjson validate --strict *.json logs.jsonl\n"
      "\n"
      "Exit status: 0 all accepted, 1 an input not accepted, 2 usage error or an\n"
      "input that cannot be read.\n"},
     {"reformat", reformat_command, kStrictOption | kRoundedOption | kExactOption,
      "usage: zqjson reformat [--strict] [--rounded] [FILE...]\n"
+     "       zqjson [--strict] [--rounded] [FILE...]\n"
      "\n"
-     "Writes the object or array that each input opens with as indented JSON: one\n"
-     "value per line, one TAB per level, members in key order, every number kept.\n"
-     "'-' or no FILE is standard input.\n"
-     "\n"
-     "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
-     "             but white space after it\n"
-     "  --rounded  write numbers with 16 significant digits, as the library's\n"
-     "             reformat() does, instead of the shortest text that reads back\n"
-     "\n"
-     "Example: curl -s https://example.org/data.json | zqjson reformat\n"
-     "\n"
-     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
-     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
-     "written.\n"},
+     "Writes each document as indented JSON: one value per line, one TAB per\n"
+     "level, members in key order, every number kept.\n"
+     "\n" ZQ_INPUTS_HELP "\n" ZQ_STRICT_HELP ZQ_ROUNDED_HELP "\n"
+     "Example: curl -s https://example.org/data.json | zqjson\n"
+     "\n" ZQ_WRITTEN_STATUS_HELP},
     {"compact", compact_command, kStrictOption | kRoundedOption | kExactOption,
      "usage: zqjson compact [--strict] [--rounded] [FILE...]\n"
      "\n"
-     "Writes the object or array that each input opens with as JSON on one line,\n"
-     "members in key order, every number kept. '-' or no FILE is standard input.\n"
-     "\n"
-     "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
-     "             but white space after it\n"
-     "  --rounded  write numbers with 16 significant digits, as the library's\n"
-     "             reformat() does, instead of the shortest text that reads back\n"
-     "\n"
+     "Writes each document as JSON on one line, members in key order, every\n"
+     "number kept: JSON Lines in, JSON Lines out.\n"
+     "\n" ZQ_INPUTS_HELP "\n" ZQ_STRICT_HELP ZQ_ROUNDED_HELP "\n"
      "Example: zqjson compact a.json b.json > both.jsonl\n"
-     "\n"
-     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
-     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
-     "written.\n"},
+     "\n" ZQ_WRITTEN_STATUS_HELP},
     {"xml", xml_command, kDialectOption | kRootOption | kFragmentOption | kStrictOption | kRoundedOption | kExactOption,
-     "usage: zqjson xml --dialect jsonx|jxml|jxmlex|tagged [--root NAME | --fragment]\n"
+     "usage: zqjson xml [--dialect jsonx|jxml|jxmlex|tagged] [--root NAME | --fragment]\n"
      "                  [--strict] [--rounded] [FILE...]\n"
      "\n"
-     "Writes the object or array that each input opens with as an XML document in\n"
-     "one of four dialects: jsonx names elements after keys, jxml writes every\n"
-     "element as j with type and key in a son attribute, jxmlex adds the value as\n"
-     "an attribute named after the key, tagged names elements after keys with type\n"
-     "and key attributes. The elements sit inside one root element, after the XML\n"
-     "declaration line. '-' or no FILE is standard input.\n"
-     "\n"
-     "  --dialect D  jsonx, jxml, jxmlex or tagged\n"
+     "Writes the documents as one XML document in one of four dialects: jsonx\n"
+     "names elements after keys, jxml writes every element as j with type and key\n"
+     "in a son attribute, jxmlex adds the value as an attribute named after the\n"
+     "key, tagged names elements after keys with type and key attributes. The\n"
+     "elements sit inside one root element, after the XML declaration line; where\n"
+     "there are several documents, each sits in an element <document input=\"FILE\"\n"
+     "number=\"N\"> of its own, numbered within its input.\n"
+     "\n" ZQ_INPUTS_HELP "\n"
+     "  --dialect D  jsonx (the default), jxml, jxmlex or tagged\n"
      "  --root NAME  the root element's name (default json)\n"
      "  --fragment   no root element: the declaration line and the elements\n"
      "               alone, as the library renders them\n"
-     "  --strict     accept standard JSON (RFC 8259) only: any value, and nothing\n"
-     "               but white space after it\n"
+     "  --strict     accept standard JSON (RFC 8259) only\n"
      "  --rounded    write numbers with 16 significant digits instead of the\n"
      "               shortest text that reads back\n"
      "\n"
      "Example: zqjson xml --dialect=tagged config.json | xmllint --format -\n"
-     "\n"
-     "Exit status: 0 all written, 1 an input not accepted (nothing written for\n"
-     "it), 2 usage error, an input that cannot be read, or output that cannot be\n"
-     "written.\n"},
+     "\n" ZQ_WRITTEN_STATUS_HELP},
     {"get", get_command, kRawOption | kStrictOption | kRoundedOption | kExactOption,
      "usage: zqjson get [--raw] [--strict] [--rounded] POINTER [FILE...]\n"
      "\n"
-     "Writes the value that the JSON Pointer (RFC 6901) leads to in the object or\n"
-     "array each input opens with, as JSON on one line: \"\" is the whole\n"
-     "document, /a/b/0 the first element under key b under key a, ~1 stands for\n"
-     "'/' and ~0 for '~' in a key. '-' or no FILE is standard input.\n"
-     "\n"
-     "  --raw      write a string as its text, without quotes or escapes\n"
-     "  --strict   accept standard JSON (RFC 8259) only: any value, and nothing\n"
-     "             but white space after it\n"
-     "  --rounded  write numbers with 16 significant digits, as the library's\n"
-     "             reformat() does, instead of the shortest text that reads back\n"
-     "\n"
+     "Writes the value that the JSON Pointer (RFC 6901) leads to in each document,\n"
+     "as JSON on one line: \"\" is the whole document, /a/b/0 the first element\n"
+     "under key b under key a, ~1 stands for '/' and ~0 for '~' in a key.\n"
+     "\n" ZQ_INPUTS_HELP "\n"
+     "  --raw      write a string as its text, without quotes or escapes\n" ZQ_STRICT_HELP ZQ_ROUNDED_HELP "\n"
      "Example: zqjson get --raw /server/host config.json\n"
      "\n"
-     "Exit status: 0 all found and written, 1 an input not accepted or a pointer\n"
-     "that leads nowhere, 2 usage error, an input that cannot be read, or output\n"
-     "that cannot be written.\n"},
+     "Exit status: 0 all found and written, 1 a document not accepted or a pointer\n"
+     "that leads nowhere in one, 2 usage error, an input that cannot be read, or\n"
+     "output that cannot be written.\n"},
 };
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
@@ -555,11 +604,11 @@ std::string missing_value(Option option) {
 
 // The command's options and files: "--opt value" or "--opt=value", "--"
 // before files only, "-" for standard input.
-int run_command(const Command& command, int argc, char** argv) {
+int run_command(const Command& command, int first, int argc, char** argv) {
     Arguments arguments;
     unsigned given = 0;
     bool options_ended = false;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (options_ended || argument == kStdinPath || argument.empty() || argument[0] != '-') {
             if ((command.options & kRawOption) != 0 && !arguments.pointer) {  // get's POINTER
@@ -600,8 +649,6 @@ int run_command(const Command& command, int argc, char** argv) {
     if (arguments.pointer && *arguments.pointer != '\0' && *arguments.pointer != '/')
         return usage_error("'" + std::string(arguments.pointer) +
                            "' is not a JSON Pointer: it starts with '/', as in /a/0, or is '' for the whole document");
-    if ((command.options & kDialectOption) != 0 && (given & kDialectOption) == 0)
-        return usage_error(std::string(command.name) + " needs --dialect " + kDialectNames);
     if ((given & kRootOption) != 0 && arguments.fragment)
         return usage_error("--root and --fragment exclude each other");
     if (arguments.files.empty()) arguments.files.push_back(kStdinPath);
@@ -609,15 +656,19 @@ int run_command(const Command& command, int argc, char** argv) {
 }
 
 int run(int argc, char** argv) {
-    if (argc < 2) return usage_error("missing command");
-    const std::string_view name = argv[1];
+    // Alone on a terminal, the tool would wait for typed JSON.
+    if (argc < 2 && ::isatty(STDIN_FILENO)) return usage_error("missing command");
+    const std::string_view name = argc < 2 ? std::string_view(kDefaultCommand) : argv[1];
     if (is_help(name) || name == "help") return help(argc, argv);
     if (name == "--version") {
         std::cout << kProgram << ' ' << ZQ_VERSION << '\n';
         return kSuccess;
     }
-    if (const Command* command = find_command(name)) return run_command(*command, argc, argv);
-    return usage_error("unknown command '" + std::string(name) + "'");
+    if (const Command* command = find_command(name)) return run_command(*command, 2, argc, argv);
+    // Without a command the arguments are reformat's, as `jq .` takes its
+    // files: a file that has a command's name is named by a path
+    // (./validate).
+    return run_command(*find_command(kDefaultCommand), 1, argc, argv);
 }
 
 }  // namespace
