@@ -41,8 +41,10 @@ constexpr std::string_view kUnnamedString = "NoTagName";
 constexpr std::string_view kUnnamedArray = "JsonArray";
 
 // `JXMLex` names its value attribute after the key; "son" would repeat the
-// attribute that every element already has.
+// attribute that every element already has, and XML keeps every name that
+// starts with "xml", in any case, for itself ("xmlns" declares a namespace).
 constexpr std::string_view kReservedAttribute = "son";
+constexpr std::string_view kReservedPrefix = "xml";
 
 // ---------------------------------------------------------------------------
 // Dialects
@@ -439,10 +441,18 @@ void append_typing(Sink& out, const Dialect& dialect, Code code, std::string_vie
     }
 }
 
+bool is_reserved_attribute(std::string_view key) {
+    if (key == kReservedAttribute) return true;
+    if (key.size() < kReservedPrefix.size()) return false;
+    for (std::size_t i = 0; i < kReservedPrefix.size(); ++i)
+        if ((key[i] | 0x20) != kReservedPrefix[i]) return false;
+    return true;
+}
+
 template <class Sink>
 void append_value_attribute(Sink& out, std::string_view key, std::string_view text) {
     out.append(' ');
-    if (key == kReservedAttribute) out.append('_');
+    if (is_reserved_attribute(key)) out.append('_');
     append_xml_name(out, key);
     out.append("=\"");
     append_value_text(out, text);
