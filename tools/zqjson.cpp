@@ -21,6 +21,7 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/JsonWriter.h"
 #include "SnapCommon/json/Parser.h"
+#include "SnapCommon/json/Utf8.h"
 #include "SnapCommon/json/Xml.h"
 
 namespace {
@@ -153,12 +154,46 @@ private:
     Root root_ = Root::Nothing;
 };
 
+// `text` for a line on a terminal: control bytes, and bytes that are not
+// well-formed UTF-8, as \xHH, so that what a user typed cannot break the
+// line or drive the terminal.
+std::string printable(std::string_view text) {
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    const auto escape = [&](unsigned char byte) {
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xF];
+    };
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); p != end;) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte < 0x80) {
+            if (byte < 0x20 || byte == 0x7F)
+                escape(byte);
+            else
+                shown += *p;
+            ++p;
+            continue;
+        }
+        const std::size_t length = zqjson::detail::utf8_length(p, end);
+        const bool c1_control = length == 2 && byte == 0xC2 && static_cast<unsigned char>(p[1]) < 0xA0;
+        if (length == 0 || c1_control) {
+            for (const char* q = p + (length == 0 ? 1 : length); p != q; ++p) escape(static_cast<unsigned char>(*p));
+            continue;
+        }
+        shown.append(p, length);
+        p += length;
+    }
+    return shown;
+}
+
 void report(const std::string& name, const std::string& problem) {
-    std::cerr << kProgram << ": " << name << ": " << problem << '\n';
+    std::cerr << kProgram << ": " << printable(name) << ": " << printable(problem) << '\n';
 }
 
 void report_no_memory(const std::string& what, const std::string& name) {
-    std::cerr << kProgram << ": not enough memory to " << what << ' ' << name << '\n';
+    std::cerr << kProgram << ": not enough memory to " << what << ' ' << printable(name) << '\n';
 }
 
 // Reads to the end of `file`: a regular file in one read of its size and one
@@ -462,8 +497,9 @@ const Command kCommands[] = {
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
 
+// One line, the way to help on it too.
 int usage_error(const std::string& problem) {
-    std::cerr << kProgram << ": " << problem << "\nTry 'zqjson --help'.\n";
+    std::cerr << kProgram << ": " << printable(problem) << " (try 'zqjson --help')\n";
     return kUsageError;
 }
 
