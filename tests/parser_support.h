@@ -345,11 +345,13 @@ inline bool value(std::istream& in, Value& target, std::size_t depth) {
 
 inline bool object(std::istream& in, Object& target, std::size_t depth) {
     target.reset();
+    if (!match("{", in)) return false;
+    // Only a container that opens counts; the fault stands at its bracket.
     if (depth > zqjson::kMaxDepth) {
+        in.unget();
         in.setstate(std::ios_base::failbit);
         return false;
     }
-    if (!match("{", in)) return false;
     if (match("}", in)) return true;
     for (;;) {
         String key;
@@ -370,11 +372,13 @@ inline bool object(std::istream& in, Object& target, std::size_t depth) {
 
 inline bool array(std::istream& in, Array& target, std::size_t depth) {
     target.reset();
+    if (!match("[", in)) return false;
+    // Only a container that opens counts; the fault stands at its bracket.
     if (depth > zqjson::kMaxDepth) {
+        in.unget();
         in.setstate(std::ios_base::failbit);
         return false;
     }
-    if (!match("[", in)) return false;
     if (match("]", in)) return true;
     for (;;) {
         auto element = std::make_unique<Value>();

@@ -32,7 +32,14 @@ struct Case {
     Verdict strict;
 };
 
-std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+std::string nested(std::size_t depth, const std::string& innermost = "") {
+    return std::string(depth, '[') + innermost + std::string(depth, ']');
+}
+std::string nested_objects(std::size_t depth, const std::string& innermost) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += "{\"k\":";
+    return text + innermost + std::string(depth, '}');
+}
 
 const Case kCases[] = {
     {"{\"a\": [1, 2.5e3, true, false, null, \"\\u00e9\\ud83d\\ude00\"]}", accepted, accepted},
@@ -73,6 +80,13 @@ const Case kCases[] = {
     {"[\n1,\r\n  x]", rejected(3, 3, "unexpected character"), rejected(3, 3, "unexpected character")},
     {"nul", rejected(1, 4, "unexpected end of input"), rejected(1, 4, "unexpected end of input")},
     {nested(513), rejected(1, 513, "nesting deeper than 512 levels"),
+     rejected(1, 513, "nesting deeper than 512 levels")},
+    // At the bound, a value that cannot be read is no container one deeper.
+    {nested(511, "[1,]"), accepted, rejected(1, 515, "unexpected character")},
+    {nested(511, "[,]"), accepted, rejected(1, 513, "unexpected character")},
+    {nested(511, "[1 x]"), rejected(1, 515, "expected ',' or ']'"), rejected(1, 515, "expected ',' or ']'")},
+    {nested_objects(511, "{\"k\":}"), accepted, rejected(1, 2561, "unexpected character")},
+    {nested(512, "{"), rejected(1, 513, "nesting deeper than 512 levels"),
      rejected(1, 513, "nesting deeper than 512 levels")},
 };
 

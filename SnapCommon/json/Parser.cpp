@@ -662,10 +662,13 @@ bool Grammar<In, Build, kSyntax>::fails_at(const char* reason) {
 
 // A container nested deeper than kMaxDepth fails the whole read, as the end
 // of the input would: every reader after it fails, so no enclosing reader can
-// recover by reading the text another way.
+// recover by reading the text another way. Only a container that opens
+// counts, so the check follows its bracket, which is given back: the fault
+// stands at the bracket that opens the level too many.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::too_deep(std::size_t depth) {
     if (depth <= kMaxDepth) return false;
+    in_.unget();
     note(kTooDeep);
     deep_ = true;
     in_.abandon();
@@ -785,12 +788,12 @@ bool Grammar<In, Build, kSyntax>::close(const char* bracket, bool value_failed, 
 // unadded; a later key replaces an earlier one.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
-    if (too_deep(depth)) return false;
     // Leniently the last attempt at a value: what stands there is the fault.
     if (!match("{")) {
         note(reason_for_value_at(in_.next(), in_.offset()));
         return false;
     }
+    if (too_deep(depth)) return false;
     build_.begin_object();
     bool value_failed = false;
     if (!match("}")) {
@@ -829,11 +832,11 @@ bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
 // loop.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::array(std::size_t depth) {
-    if (too_deep(depth)) return false;
     if (!match("[")) {
         note(kUnexpected);
         return false;
     }
+    if (too_deep(depth)) return false;
     build_.begin_array();
     bool value_failed = false;
     if (!match("]")) {
