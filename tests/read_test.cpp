@@ -1,11 +1,17 @@
 // read(): verdicts in both syntaxes, and for a rejected text where and why,
 // the same through a text and a stream.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ext/stdio_filebuf.h>
+#include <ext/stdio_sync_filebuf.h>
 #include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "SnapCommon/ZQJson.h"
 #include "TestSupport.h"
@@ -133,6 +139,8 @@ void expect_verdict(const std::string& text, Syntax syntax, const Verdict& want)
     for (const std::size_t ahead : {1, 2, 5}) {
         zqtest::TrickleBuffer trickle(text, ahead);
         expect_stream_agrees(trickle, "reading ahead " + std::to_string(ahead), syntax, ok, from_text, text_error);
+        zqtest::PipeBuffer pipe(text, ahead);
+        expect_stream_agrees(pipe, "a pipe reading ahead " + std::to_string(ahead), syntax, ok, from_text, text_error);
     }
 }
 
@@ -173,6 +181,89 @@ TEST(Read, StreamPositionAfterward) {
     ASSERT_TRUE(zqjson::read(lenient_in, v));
     ASSERT_TRUE(zqjson::read(lenient_in, v));
     EXPECT_EQ(shown(v), "[2]");
+}
+
+// Each entry point that reads a stream, on a real pipe: through a file
+// buffer, and through the C library's stream as std::cin reads by default.
+// A pipe cannot seek; what it reads must be what the text reads.
+class PipeOf {
+public:
+    explicit PipeOf(const std::string& text) {
+        int ends[2];
+        if (pipe(ends) != 0) throw std::runtime_error("no pipe");
+        if (write(ends[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            throw std::runtime_error("short write");
+        close(ends[1]);
+        read_end_ = ends[0];
+    }
+    ~PipeOf() {
+        if (read_end_ >= 0) close(read_end_);
+    }
+    PipeOf(const PipeOf&) = delete;
+    PipeOf& operator=(const PipeOf&) = delete;
+    int take() { return std::exchange(read_end_, -1); }
+
+private:
+    int read_end_ = -1;
+};
+
+template <class Read>
+void on_pipes(const std::string& text, Read read) {
+    {
+        SCOPED_TRACE("file buffer on a pipe");
+        PipeOf pipe(text);
+        __gnu_cxx::stdio_filebuf<char> buffer(pipe.take(), std::ios_base::in);
+        std::istream in(&buffer);
+        read(in);
+    }
+    SCOPED_TRACE("C stream on a pipe");
+    PipeOf pipe(text);
+    std::FILE* file = fdopen(pipe.take(), "r");
+    ASSERT_NE(file, nullptr);
+    {
+        __gnu_cxx::stdio_sync_filebuf<char> buffer(file);
+        std::istream in(&buffer);
+        read(in);
+    }
+    std::fclose(file);
+}
+
+TEST(Read, EveryStreamEntryPointReadsAPipe) {
+    for (const char* text : {"[1]", "{\"k\": [true, null, 'x', {}], \"n\": -2.5e3} tail", "[-]", "[1, .x]",
+                             "{\"a\": +}", "[1e400, 2]", " \x01[nul]", "42", "[1 // c\n, 2,]"}) {
+        SCOPED_TRACE(text);
+        Value from_text;
+        ReadError text_error;
+        const bool text_ok = zqjson::read(text, from_text, &text_error);
+        on_pipes(text, [&](std::istream& in) {
+            Value from_pipe;
+            ReadError pipe_error;
+            EXPECT_EQ(zqjson::read(in, from_pipe, &pipe_error), text_ok);
+            EXPECT_EQ(shown(from_pipe), shown(from_text));
+            if (!text_ok) {
+                EXPECT_EQ(pipe_error.offset, text_error.offset);
+                EXPECT_EQ(pipe_error.reason, text_error.reason);
+            }
+        });
+        on_pipes(text, [&](std::istream& in) {
+            Value v;
+            EXPECT_EQ(v.parse(in), Value().parse(std::string(text)));
+        });
+        on_pipes(text, [&](std::istream& in) { EXPECT_EQ(zqjson::validate(in), zqjson::validate(text)); });
+        on_pipes(text, [&](std::istream& in) { EXPECT_EQ(zqjson::reformat(in), zqjson::reformat(text)); });
+        on_pipes(text,
+                 [&](std::istream& in) { EXPECT_EQ(zqjson::xml(in, zqjson::JXML), zqjson::xml(text, zqjson::JXML)); });
+        on_pipes(text, [&](std::istream& in) {
+            zqjson::Object from_pipe, from_string;
+            EXPECT_EQ(zqjson::parse_object(in, from_pipe), from_string.parse(std::string(text)));
+            EXPECT_EQ(zqtest::compact(from_pipe), zqtest::compact(from_string));
+        });
+        on_pipes(text, [&](std::istream& in) {
+            zqjson::Array from_pipe, from_string;
+            EXPECT_EQ(zqjson::parse_array(in, from_pipe), from_string.parse(std::string(text)));
+            EXPECT_EQ(zqtest::compact(from_pipe), zqtest::compact(from_string));
+        });
+    }
 }
 
 std::size_t allocations = 0;
