@@ -328,6 +328,22 @@ TEST(ZqjsonTool, TooLittleMemoryIsOneLine) {
     std::remove(sparse.c_str());
 }
 
+// XML claims room in bounded pieces: a long key costs it about what it costs
+// reformat, not a multiple of the key for every byte of it.
+TEST(ZqjsonTool, LongKeysFitWhereReformatFits) {
+    if (ZQ_EMULATOR[0] != '\0') GTEST_SKIP() << "the address-space limit would be the emulator's";
+    const std::string limit = "ulimit -v " + std::to_string(256 * 1024) + "; ";
+    if (run_zqjson("--version", "", limit).status != 0) GTEST_SKIP() << "the tool does not start under " << limit;
+    const std::string key(20 << 20, 'k');
+    const TempFile object("long_key.json", "{\"" + key + "\": {\"a\": 1}, \"n\": {\"" + key + "\": null}}");
+    for (const char* command : {"reformat", "xml --dialect tagged", "xml --dialect jsonx", "xml --dialect jxmlex"}) {
+        SCOPED_TRACE(command);
+        const ToolRun run = run_zqjson(std::string(command) + " " + object.path() + " >/dev/null", "", limit);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+    }
+}
+
 // The default XML output is a document that an XML parser takes as it stands,
 // in every dialect, for the awkward inputs too.
 TEST(ZqjsonTool, XmlOutputIsAnXmlDocument) {

@@ -529,6 +529,11 @@ public:
     static std::size_t bound(std::size_t depth, std::string_view name, std::string_view key, std::size_t text) {
         return Out::tabs_room(depth) + kMarkup + 2 * name.size() + kPerKeyByte * key.size() + kPerTextByte * text;
     }
+    // For a tag that holds its name alone, which may be long: no more than
+    // is written.
+    static std::size_t bound(std::size_t depth, std::string_view name) {
+        return Out::tabs_room(depth) + kMarkup + name.size();
+    }
 
 private:
     Out& out_;
@@ -604,10 +609,11 @@ public:
                 break;
         }
         const std::string_view name = element_name(dialect_, key, scratch_);
-        Room room(out_, Room::bound(place.depth, name, key, 0));
-        room.append_tabs(place.depth);
-        append_open_tag(room, dialect_, Code::Null, name, key, " /", {});
-        room.append('\n');
+        in_room(Room::bound(place.depth, name, key, 0), [&](auto& out) {
+            out.append_tabs(place.depth);
+            append_open_tag(out, dialect_, Code::Null, name, key, " /", {});
+            out.append('\n');
+        });
     }
 
     void open(const Object&, const detail::Place& place, Frame* parent, Frame& frame) {
@@ -617,10 +623,11 @@ public:
         if (!frame.has_element) return;
         const std::string_view name = element_name(dialect_, key, scratch_);
         frame.element = keep_name(name);
-        Room room(out_, Room::bound(place.depth, name, key, 0));
-        room.append_tabs(place.depth);
-        append_open_tag(room, dialect_, Code::Object, name, key, {}, {});
-        room.append('\n');
+        in_room(Room::bound(place.depth, name, key, 0), [&](auto& out) {
+            out.append_tabs(place.depth);
+            append_open_tag(out, dialect_, Code::Object, name, key, {}, {});
+            out.append('\n');
+        });
     }
 
     void open(const Array&, const detail::Place& place, Frame* parent, Frame& frame) {
@@ -660,7 +667,7 @@ private:
             parent->has_wrapper = true;
         }
         const std::string_view name = kept(parent->wrapper);
-        Room room(out_, Room::bound(depth, name, {}, 0));
+        Room room(out_, Room::bound(depth, name));
         room.append_tabs(depth);
         room.append('<');
         room.append(name);
@@ -686,9 +693,22 @@ private:
 
     void close(Name element) {
         const std::string_view name = kept(element);
-        Room room(out_, Room::bound(0, name, {}, 0));
+        Room room(out_, Room::bound(0, name));
         append_close_tag(room, name);
         room.append('\n');
+    }
+
+    // `write` into room claimed at once for an element of bounded size, or
+    // piece by piece for a larger one (a long key, say), so that no room is
+    // claimed far beyond what is written.
+    template <class Write>
+    void in_room(std::size_t bound, Write write) {
+        if (bound <= Room::kLargest) {
+            Room room(out_, bound);
+            write(room);
+            return;
+        }
+        write(out_);
     }
 
     // A scalar's element, `content` as it is written, on one line.
