@@ -32,8 +32,8 @@ const std::vector<std::string> kEntryPoints = {
 // The parts of a 64-bit ELF shared object this test reads. The test runs on
 // the module's own platform, so the file's byte order is the native one.
 struct DynamicInfo {
-    std::vector<std::string> defined_symbols;
-    std::vector<std::string> unique_symbols;  // bound STB_GNU_UNIQUE: the module could never be unloaded
+    std::vector<std::string> defined_symbols;  // that a host can bind to
+    std::vector<std::string> unique_symbols;   // bound STB_GNU_UNIQUE: the module could never be unloaded
     std::string runpath;
 };
 
@@ -55,7 +55,8 @@ DynamicInfo read_dynamic_info(const std::string& path) {
         if (section.sh_type == SHT_DYNSYM) {
             for (std::size_t off = sizeof(Elf64_Sym); off < section.sh_size; off += sizeof(Elf64_Sym)) {
                 const auto& sym = at<Elf64_Sym>(image, section.sh_offset + off);
-                if (sym.st_shndx == SHN_UNDEF) continue;
+                // Local symbols (the section symbols some targets keep) bind nothing for a host.
+                if (sym.st_shndx == SHN_UNDEF || ELF64_ST_BIND(sym.st_info) == STB_LOCAL) continue;
                 info.defined_symbols.push_back(string_at(sym.st_name));
                 if (ELF64_ST_BIND(sym.st_info) == STB_GNU_UNIQUE) info.unique_symbols.push_back(string_at(sym.st_name));
             }
