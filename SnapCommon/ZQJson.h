@@ -373,9 +373,11 @@ private:
 
     void copy_entries_from(const Object& other);
     void absorb(Object& staged);
+    void drop_pending_key();
 
     Map entries_;
     String pending_key_;
+    bool key_pending_ = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -249,11 +249,22 @@ TEST(Object, StreamingAlternatesKeysAndValues) {
     o << Value("k") << number(1);
     EXPECT_EQ(show(o), "{k:1.000000,}");
 
+    // The empty key is a key: it pairs with the next value, as any other.
     Object empty_key;
-    empty_key << Value("") << Value("x");
-    EXPECT_TRUE(empty_key.empty());
-    empty_key << number(2);
-    EXPECT_EQ(show(empty_key), "{x:2.000000,}");
+    empty_key << Value("") << number(1);
+    EXPECT_EQ(show(empty_key), "{:1.000000,}");
+
+    Object empty_key_then_more;
+    empty_key_then_more << Value("") << Value("v") << Value("w");
+    EXPECT_EQ(show(empty_key_then_more), "{:'v',}");
+    empty_key_then_more << number(2);
+    EXPECT_EQ(show(empty_key_then_more), "{:'v',w:2.000000,}");
+
+    Object empty_key_dropped;
+    empty_key_dropped << Value("");
+    empty_key_dropped.import("z", number(1));
+    empty_key_dropped << Value("k") << number(3);
+    EXPECT_EQ(show(empty_key_dropped), "{k:3.000000,z:1.000000,}");
 
     Object after_reset;
     after_reset << Value("k");

@@ -1,19 +1,24 @@
 // The module as a host sees it: its dynamic symbol table, its run path, and
 // the probe's verdict on it and on modules with a fault.
 #include <cxxabi.h>
+#include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "SnapCommon/ZQJson.h"
 
 namespace {
 
@@ -27,7 +32,8 @@ const std::vector<std::string> kEntryPoints = {
 // The parts of a 64-bit ELF shared object this test reads. The test runs on
 // the module's own platform, so the file's byte order is the native one.
 struct DynamicInfo {
-    std::vector<std::string> defined_symbols;
+    std::vector<std::string> defined_symbols;  // that a host can bind to
+    std::vector<std::string> unique_symbols;   // bound STB_GNU_UNIQUE: the module could never be unloaded
     std::string runpath;
 };
 
@@ -49,7 +55,10 @@ DynamicInfo read_dynamic_info(const std::string& path) {
         if (section.sh_type == SHT_DYNSYM) {
             for (std::size_t off = sizeof(Elf64_Sym); off < section.sh_size; off += sizeof(Elf64_Sym)) {
                 const auto& sym = at<Elf64_Sym>(image, section.sh_offset + off);
-                if (sym.st_shndx != SHN_UNDEF) info.defined_symbols.push_back(string_at(sym.st_name));
+                // Local symbols (the section symbols some targets keep) bind nothing for a host.
+                if (sym.st_shndx == SHN_UNDEF || ELF64_ST_BIND(sym.st_info) == STB_LOCAL) continue;
+                info.defined_symbols.push_back(string_at(sym.st_name));
+                if (ELF64_ST_BIND(sym.st_info) == STB_GNU_UNIQUE) info.unique_symbols.push_back(string_at(sym.st_name));
             }
         } else if (section.sh_type == SHT_DYNAMIC) {
             for (std::size_t off = 0; off < section.sh_size; off += sizeof(Elf64_Dyn)) {
@@ -66,6 +75,25 @@ std::string demangle(const std::string& name) {
     std::unique_ptr<char, void (*)(void*)> text(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
                                                 std::free);
     return status == 0 ? text.get() : name;
+}
+
+// The JSON library's API: every symbol of namespace zqjson, and the stream
+// output of its three types.
+bool is_library_api(const std::string& demangled) {
+    if (demangled.rfind("zqjson::", 0) == 0) return true;
+    for (const char* type : {"Value", "Object", "Array"}) {
+        if (demangled == std::string("operator<<(std::ostream&, zqjson::") + type + " const&)") return true;
+    }
+    return false;
+}
+
+// Whether the file at `path` is mapped into this process.
+bool is_mapped(const std::string& path) {
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        if (line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0) return true;
+    }
+    return false;
 }
 
 struct ProbeRun {
@@ -109,6 +137,46 @@ TEST(Module, ExportsThePublicLibraryAndNothingInternal) {
     }
     EXPECT_TRUE(has_public_api);
     EXPECT_EQ(internal, std::vector<std::string>{});
+}
+
+// Nothing of the standard library leaves the module: a host sees the entry
+// points and the API alone, and no unique symbol keeps the module loaded.
+TEST(Module, ExportsTheEntryPointsAndTheLibraryAlone) {
+    const DynamicInfo info = read_dynamic_info(ZQ_MODULE);
+    std::vector<std::string> foreign;
+    std::size_t stream_outputs = 0;
+    for (const auto& name : info.defined_symbols) {
+        if (std::find(kEntryPoints.begin(), kEntryPoints.end(), name) != kEntryPoints.end()) continue;
+        const std::string text = demangle(name);
+        if (!is_library_api(text)) foreign.push_back(text);
+        if (text.rfind("operator<<", 0) == 0) ++stream_outputs;
+    }
+    EXPECT_EQ(foreign, std::vector<std::string>{});
+    EXPECT_EQ(stream_outputs, 3u);
+    EXPECT_EQ(info.unique_symbols, std::vector<std::string>{});
+}
+
+// A host unloads the engine, and loads it again: the module is gone from
+// memory in between, and works the same each time.
+TEST(Module, UnloadsAndLoadsAgain) {
+    using Snap = int (*)(void*, std::int16_t, void*);
+    using Reformat = std::string (*)(const zqjson::String&);
+    const std::string path = std::filesystem::canonical(ZQ_MODULE).string();
+    const std::string text = "{\"k\": [1, 'two', {}], \"e\": null}";
+    for (int load = 1; load <= 2; ++load) {
+        SCOPED_TRACE(load);
+        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        const auto snap = reinterpret_cast<Snap>(dlsym(module, "zqso_snapDevices"));
+        const auto reformat = reinterpret_cast<Reformat>(
+            dlsym(module, "_ZN6zqjson8reformatERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"));
+        ASSERT_NE(snap, nullptr);
+        ASSERT_NE(reformat, nullptr);
+        EXPECT_EQ(snap(nullptr, 0, nullptr), 1);
+        EXPECT_EQ(reformat(text), zqjson::reformat(text));
+        EXPECT_EQ(dlclose(module), 0);
+        EXPECT_FALSE(is_mapped(path));
+    }
 }
 
 TEST(Module, RunPathLooksBesideTheModuleThenInBase64) {

@@ -284,11 +284,12 @@ TEST(Differential, SourcesAgreeOnGeneratedInputs) {
         const Outcome stream = run(Source::Stream, op, input);
         const Outcome text = run(Source::Text, op, input);
         const Outcome trickle = run(Source::Trickle, op, input);
+        const Outcome pipe = run(Source::Pipe, op, input);
         accepted += stream.ok;
-        if (!(text == stream) || !(trickle == stream)) {
+        if (!(text == stream) || !(trickle == stream) || !(pipe == stream)) {
             ++disagreements;
             ADD_FAILURE() << "input " << i << " op " << static_cast<int>(op) << " " << escaped(input) << "\n text    "
-                          << text << "\n stream  " << stream << "\n trickle " << trickle;
+                          << text << "\n stream  " << stream << "\n trickle " << trickle << "\n pipe    " << pipe;
         }
         if (i % kReferenceEvery == 0) {
             const Outcome ref = run(Source::Reference, op, input);

@@ -367,11 +367,13 @@ inline bool value(std::istream& in, Value& target, std::size_t depth) {
 
 inline bool object(std::istream& in, Object& target, std::size_t depth) {
     target.reset();
+    if (!match("{", in)) return false;
+    // Only a container that opens counts; the fault stands at its bracket.
     if (depth > zqjson::kMaxDepth) {
+        in.unget();
         in.setstate(std::ios_base::failbit);
         return false;
     }
-    if (!match("{", in)) return false;
     if (match("}", in)) return true;
     for (;;) {
         String key;
@@ -392,11 +394,13 @@ inline bool object(std::istream& in, Object& target, std::size_t depth) {
 
 inline bool array(std::istream& in, Array& target, std::size_t depth) {
     target.reset();
+    if (!match("[", in)) return false;
+    // Only a container that opens counts; the fault stands at its bracket.
     if (depth > zqjson::kMaxDepth) {
+        in.unget();
         in.setstate(std::ios_base::failbit);
         return false;
     }
-    if (!match("[", in)) return false;
     if (match("]", in)) return true;
     for (;;) {
         auto element = std::make_unique<Value>();
@@ -414,8 +418,9 @@ inline bool array(std::istream& in, Array& target, std::size_t depth) {
 
 enum class Op { Match, Comment, String, Identifier, Number, Bool, Null, Value, Object, Array, Document };
 // Stream reads a string stream, Trickle a stream that has read a few bytes
-// ahead (from 1 to 7, by the input's length).
-enum class Source { Stream, Trickle, Text, Reference };
+// ahead (from 1 to 7, by the input's length), Pipe such a stream that cannot
+// seek.
+enum class Source { Stream, Trickle, Pipe, Text, Reference };
 
 struct Outcome {
     bool ok = false;
@@ -557,13 +562,15 @@ inline Outcome run(Source source, Op op, const std::string& input, const std::st
         r.stopped = static_cast<long long>(in.offset());
         return r;
     }
-    if (source == Source::Trickle) {
-        zqtest::TrickleBuffer buffer(input, 1 + input.size() % 7);
+    if (source == Source::Trickle || source == Source::Pipe) {
+        zqtest::TrickleBuffer trickle(input, 1 + input.size() % 7);
+        zqtest::PipeBuffer pipe(input, 1 + input.size() % 7);
+        zqtest::TrickleBuffer& buffer = source == Source::Pipe ? pipe : trickle;
         std::istream stream(&buffer);
         PublicReader reader{stream};
         Outcome r = run_with(reader, op, arg);
         r.state = stream.rdstate();
-        r.stopped = static_cast<long long>(buffer.pubseekoff(0, std::ios_base::cur, std::ios_base::in));
+        r.stopped = static_cast<long long>(buffer.read_so_far());
         return r;
     }
     std::istringstream stream(input);

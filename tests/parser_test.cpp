@@ -321,35 +321,72 @@ TEST(Parser, FailedContainerKeepsWhatItRead) {
     EXPECT_EQ(describe(a), "[1,]");
 }
 
-// A stream that cannot tell its position: every failed number attempt
-// leaves it failed, so only strings and numbers can be read as values.
+// A stream that cannot tell its position, as a pipe: it reads as a string
+// stream of the same text does, failed numbers and all.
 class UnseekableBuffer : public std::streambuf {
 public:
     explicit UnseekableBuffer(std::string text) : text_(std::move(text)) {
         setg(text_.data(), text_.data(), text_.data() + text_.size());
     }
+    long long read_so_far() const { return gptr() - eback(); }
 
 private:
     std::string text_;
 };
 
-TEST(Parser, UnseekableStreamFailsAtTheFirstNonNumber) {
-    UnseekableBuffer numbers("[1, 2]");
-    std::istream number_stream(&numbers);
-    Array a;
-    EXPECT_TRUE(a.parse(number_stream));
-    EXPECT_EQ(describe(a), "[1,2,]");
+TEST(Parser, UnseekableStreamReadsAsASeekableOne) {
+    for (const std::string text : {"[1, 2]", "[true]", "\"w\"", "{\"k\": [null, {}]} x", "[-]", "[1e400, 2]",
+                                   "{\"a\": [1, .x]}", "[+ 1]", "-1e"}) {
+        SCOPED_TRACE(text);
+        UnseekableBuffer pipe(text);
+        std::istream unseekable(&pipe);
+        std::istringstream seekable(text);
+        Value from_pipe, from_string;
+        EXPECT_EQ(from_pipe.parse(unseekable), from_string.parse(seekable));
+        EXPECT_EQ(describe(from_pipe), describe(from_string));
+        EXPECT_EQ(unseekable.rdstate(), seekable.rdstate());
+        seekable.clear();
+        EXPECT_EQ(pipe.read_so_far(), static_cast<long long>(seekable.tellg()));
+    }
+}
 
-    UnseekableBuffer literal("[true]");
-    std::istream literal_stream(&literal);
-    EXPECT_FALSE(a.parse(literal_stream));
-    EXPECT_TRUE(literal_stream.fail());
+// A stream buffer that reads nothing ahead, puts nothing back and cannot
+// seek: it reads what a reader byte by byte can, every accepted text among
+// it, with the same document, flags and stop.
+class UnbufferedBuffer : public std::streambuf {
+public:
+    explicit UnbufferedBuffer(std::string text) : text_(std::move(text)) {}
+    long long read_so_far() const { return static_cast<long long>(at_); }
 
-    UnseekableBuffer word("\"w\"");
-    std::istream word_stream(&word);
-    Value v;
-    EXPECT_TRUE(v.parse(word_stream));
-    EXPECT_EQ(describe(v), "\"w\"");
+private:
+    int_type underflow() override {
+        return at_ < text_.size() ? traits_type::to_int_type(text_[at_]) : traits_type::eof();
+    }
+    int_type uflow() override {
+        const int_type c = underflow();
+        if (c != traits_type::eof()) ++at_;
+        return c;
+    }
+
+    std::string text_;
+    std::size_t at_ = 0;
+};
+
+TEST(Parser, UnbufferedStreamReadsWhatAByteByByteReaderCan) {
+    for (const std::string text : {"[1, 2]", "{'k': [true, null, \"s\",], // c\n \"n\": {}} x", "[,1,,]", "\"w\"",
+                                   "-42.5e1 ", "false", "[1 // c\n]", "  null,"}) {
+        SCOPED_TRACE(text);
+        UnbufferedBuffer unbuffered(text);
+        std::istream byte_by_byte(&unbuffered);
+        std::istringstream seekable(text);
+        Value from_unbuffered, from_string;
+        EXPECT_TRUE(from_string.parse(seekable));
+        EXPECT_TRUE(from_unbuffered.parse(byte_by_byte));
+        EXPECT_EQ(describe(from_unbuffered), describe(from_string));
+        EXPECT_EQ(byte_by_byte.rdstate(), seekable.rdstate());
+        seekable.clear();
+        EXPECT_EQ(unbuffered.read_so_far(), static_cast<long long>(seekable.tellg()));
+    }
 }
 
 TEST(Parser, StreamStateIsTakenAndHandedBack) {
@@ -394,6 +431,23 @@ TEST(Parser, StreamLocaleDecidesNumbers) {
     Array a;
     EXPECT_TRUE(a.parse(stream));
     EXPECT_EQ(describe(a), "[1.5,]");
+
+    // The locale's extraction gives back what it took on a stream that cannot seek too.
+    for (const std::string text : {"[1,5]", "[-x]", "{\"a\": [,5, -]}", "[1,e]"}) {
+        SCOPED_TRACE(text);
+        const std::locale comma(std::locale::classic(), new CommaDecimal);
+        UnseekableBuffer pipe(text);
+        std::istream unseekable(&pipe);
+        unseekable.imbue(comma);
+        std::istringstream seekable(text);
+        seekable.imbue(comma);
+        Value from_pipe, from_string;
+        EXPECT_EQ(from_pipe.parse(unseekable), from_string.parse(seekable));
+        EXPECT_EQ(describe(from_pipe), describe(from_string));
+        EXPECT_EQ(unseekable.rdstate(), seekable.rdstate());
+        seekable.clear();
+        EXPECT_EQ(pipe.read_so_far(), static_cast<long long>(seekable.tellg()));
+    }
 }
 
 TEST(Parser, GlobalLocaleDecidesTextNumbers) {

@@ -2,10 +2,15 @@
 // the same through a text and a stream; read_each: documents one after
 // another, from every kind of stream.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ext/stdio_filebuf.h>
+#include <ext/stdio_sync_filebuf.h>
 #include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -34,7 +39,14 @@ struct Case {
     Verdict strict;
 };
 
-std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+std::string nested(std::size_t depth, const std::string& innermost = "") {
+    return std::string(depth, '[') + innermost + std::string(depth, ']');
+}
+std::string nested_objects(std::size_t depth, const std::string& innermost) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += "{\"k\":";
+    return text + innermost + std::string(depth, '}');
+}
 
 const Case kCases[] = {
     {"{\"a\": [1, 2.5e3, true, false, null, \"\\u00e9\\ud83d\\ude00\"]}", accepted, accepted},
@@ -75,6 +87,13 @@ const Case kCases[] = {
     {"[\n1,\r\n  x]", rejected(3, 3, "unexpected character"), rejected(3, 3, "unexpected character")},
     {"nul", rejected(1, 4, "unexpected end of input"), rejected(1, 4, "unexpected end of input")},
     {nested(513), rejected(1, 513, "nesting deeper than 512 levels"),
+     rejected(1, 513, "nesting deeper than 512 levels")},
+    // At the bound, a value that cannot be read is no container one deeper.
+    {nested(511, "[1,]"), accepted, rejected(1, 515, "unexpected character")},
+    {nested(511, "[,]"), accepted, rejected(1, 513, "unexpected character")},
+    {nested(511, "[1 x]"), rejected(1, 515, "expected ',' or ']'"), rejected(1, 515, "expected ',' or ']'")},
+    {nested_objects(511, "{\"k\":}"), accepted, rejected(1, 2561, "unexpected character")},
+    {nested(512, "{"), rejected(1, 513, "nesting deeper than 512 levels"),
      rejected(1, 513, "nesting deeper than 512 levels")},
 };
 
@@ -121,6 +140,8 @@ void expect_verdict(const std::string& text, Syntax syntax, const Verdict& want)
     for (const std::size_t ahead : {1, 2, 5}) {
         zqtest::TrickleBuffer trickle(text, ahead);
         expect_stream_agrees(trickle, "reading ahead " + std::to_string(ahead), syntax, ok, from_text, text_error);
+        zqtest::PipeBuffer pipe(text, ahead);
+        expect_stream_agrees(pipe, "a pipe reading ahead " + std::to_string(ahead), syntax, ok, from_text, text_error);
     }
 }
 
@@ -161,6 +182,89 @@ TEST(Read, StreamPositionAfterward) {
     ASSERT_TRUE(zqjson::read(lenient_in, v));
     ASSERT_TRUE(zqjson::read(lenient_in, v));
     EXPECT_EQ(shown(v), "[2]");
+}
+
+// Each entry point that reads a stream, on a real pipe: through a file
+// buffer, and through the C library's stream as std::cin reads by default.
+// A pipe cannot seek; what it reads must be what the text reads.
+class PipeOf {
+public:
+    explicit PipeOf(const std::string& text) {
+        int ends[2];
+        if (pipe(ends) != 0) throw std::runtime_error("no pipe");
+        if (write(ends[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            throw std::runtime_error("short write");
+        close(ends[1]);
+        read_end_ = ends[0];
+    }
+    ~PipeOf() {
+        if (read_end_ >= 0) close(read_end_);
+    }
+    PipeOf(const PipeOf&) = delete;
+    PipeOf& operator=(const PipeOf&) = delete;
+    int take() { return std::exchange(read_end_, -1); }
+
+private:
+    int read_end_ = -1;
+};
+
+template <class Read>
+void on_pipes(const std::string& text, Read read) {
+    {
+        SCOPED_TRACE("file buffer on a pipe");
+        PipeOf pipe(text);
+        __gnu_cxx::stdio_filebuf<char> buffer(pipe.take(), std::ios_base::in);
+        std::istream in(&buffer);
+        read(in);
+    }
+    SCOPED_TRACE("C stream on a pipe");
+    PipeOf pipe(text);
+    std::FILE* file = fdopen(pipe.take(), "r");
+    ASSERT_NE(file, nullptr);
+    {
+        __gnu_cxx::stdio_sync_filebuf<char> buffer(file);
+        std::istream in(&buffer);
+        read(in);
+    }
+    std::fclose(file);
+}
+
+TEST(Read, EveryStreamEntryPointReadsAPipe) {
+    for (const char* text : {"[1]", "{\"k\": [true, null, 'x', {}], \"n\": -2.5e3} tail", "[-]", "[1, .x]",
+                             "{\"a\": +}", "[1e400, 2]", " \x01[nul]", "42", "[1 // c\n, 2,]"}) {
+        SCOPED_TRACE(text);
+        Value from_text;
+        ReadError text_error;
+        const bool text_ok = zqjson::read(text, from_text, &text_error);
+        on_pipes(text, [&](std::istream& in) {
+            Value from_pipe;
+            ReadError pipe_error;
+            EXPECT_EQ(zqjson::read(in, from_pipe, &pipe_error), text_ok);
+            EXPECT_EQ(shown(from_pipe), shown(from_text));
+            if (!text_ok) {
+                EXPECT_EQ(pipe_error.offset, text_error.offset);
+                EXPECT_EQ(pipe_error.reason, text_error.reason);
+            }
+        });
+        on_pipes(text, [&](std::istream& in) {
+            Value v;
+            EXPECT_EQ(v.parse(in), Value().parse(std::string(text)));
+        });
+        on_pipes(text, [&](std::istream& in) { EXPECT_EQ(zqjson::validate(in), zqjson::validate(text)); });
+        on_pipes(text, [&](std::istream& in) { EXPECT_EQ(zqjson::reformat(in), zqjson::reformat(text)); });
+        on_pipes(text,
+                 [&](std::istream& in) { EXPECT_EQ(zqjson::xml(in, zqjson::JXML), zqjson::xml(text, zqjson::JXML)); });
+        on_pipes(text, [&](std::istream& in) {
+            zqjson::Object from_pipe, from_string;
+            EXPECT_EQ(zqjson::parse_object(in, from_pipe), from_string.parse(std::string(text)));
+            EXPECT_EQ(zqtest::compact(from_pipe), zqtest::compact(from_string));
+        });
+        on_pipes(text, [&](std::istream& in) {
+            zqjson::Array from_pipe, from_string;
+            EXPECT_EQ(zqjson::parse_array(in, from_pipe), from_string.parse(std::string(text)));
+            EXPECT_EQ(zqtest::compact(from_pipe), zqtest::compact(from_string));
+        });
+    }
 }
 
 std::size_t allocations = 0;
@@ -299,6 +403,36 @@ TEST(ReadEach, DocumentsCutByTheWindowReadWhole) {
             ASSERT_EQ(each_of(std::string(kFirstWindow - cut, ' ') + text, syntax), alone);
         }
     }
+}
+
+// A pipe that gives one byte a read: a document longer than the first
+// window is read again only as the window grows eightfold, not at each byte.
+class BytePipe : public std::streambuf {
+public:
+    explicit BytePipe(std::string text) : text_(std::move(text)) {}
+
+protected:
+    std::streamsize xsgetn(char* to, std::streamsize) override {
+        if (at_ == text_.size()) return 0;
+        *to = text_[at_++];
+        return 1;
+    }
+    int_type underflow() override { return at_ == text_.size() ? traits_type::eof() : text_[at_]; }
+
+private:
+    std::string text_;
+    std::size_t at_ = 0;
+};
+
+TEST(ReadEach, PipeGivingOneByteAtATime) {
+    std::string long_document = "[";
+    while (long_document.size() < 3 * kFirstWindow) long_document += "\"a string of the document\", 12.5, ";
+    long_document += "null]";
+    BytePipe pipe(long_document + "\n[2]\n");
+    std::istream in(&pipe);
+    std::size_t documents = 0;
+    EXPECT_TRUE(zqjson::read_each(in, [&](Value&) { return ++documents > 0; }));
+    EXPECT_EQ(documents, 2u);
 }
 
 }  // namespace

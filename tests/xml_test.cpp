@@ -90,6 +90,11 @@ TEST(XmlTags, StartAndEndTags) {
         {JSONx, Code::Number, "9lives", "", "", "<_9lives>", "</_9lives>"},
         {JXMLex, Code::Number, "9", "", "1", "<j son=\"n:9\" _9=\"1\">", "</j>"},
         {JXMLex, Code::String, "son", "", "v", "<j son=\"s:son\" _son=\"v\">", "</j>"},
+        // Names XML keeps for itself, in any case: a namespace declaration above all.
+        {JXMLex, Code::String, "xmlns", "", "urn:x", "<j son=\"s:xmlns\" _xmlns=\"urn:x\">", "</j>"},
+        {JXMLex, Code::String, "xmlns:a", "", "v", "<j son=\"s:xmlns:a\" _xmlns_a=\"v\">", "</j>"},
+        {JXMLex, Code::String, "XmL", "", "v", "<j son=\"s:XmL\" _XmL=\"v\">", "</j>"},
+        {JXMLex, Code::String, "xm", "", "v", "<j son=\"s:xm\" xm=\"v\">", "</j>"},
         {TaggedXML, Code::Number, "1a", "", "", "<_1a type=\"json:number\" name=\"1a\">", "</_1a>"},
         // Keys and texts inside attribute values.
         {JXML, Code::Number, "a&b<c\"d>", "", "", "<j son=\"n:a&amp;b&lt;c\\&quot;d>\">", "</j>"},

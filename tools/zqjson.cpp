@@ -159,12 +159,64 @@ private:
     char buffer_[kReadChunk];
 };
 
+// The length of the well-formed UTF-8 sequence at `p`, or 0: no overlong
+// form, no surrogate, nothing past U+10FFFF.
+std::size_t utf8_length(const char* p, const char* end) {
+    const auto lead = static_cast<unsigned char>(*p);
+    const int continuations = lead >= 0xC2 && lead <= 0xDF   ? 1
+                              : lead >= 0xE0 && lead <= 0xEF ? 2
+                              : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                             : 0;
+    if (continuations == 0 || end - p <= continuations) return 0;
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    const auto second = static_cast<unsigned char>(p[1]);
+    if (second < low || second > high) return 0;
+    for (int i = 2; i <= continuations; ++i)
+        if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80) return 0;
+    return static_cast<std::size_t>(continuations) + 1;
+}
+
+// `text` for a line on a terminal: control bytes, and bytes that are not
+// well-formed UTF-8, as \xHH, so that what a user typed cannot break the
+// line or drive the terminal.
+std::string printable(std::string_view text) {
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    const auto escape = [&](unsigned char byte) {
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xF];
+    };
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); p != end;) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte < 0x80) {
+            if (byte < 0x20 || byte == 0x7F)
+                escape(byte);
+            else
+                shown += *p;
+            ++p;
+            continue;
+        }
+        const std::size_t length = utf8_length(p, end);
+        const bool c1_control = length == 2 && byte == 0xC2 && static_cast<unsigned char>(p[1]) < 0xA0;
+        if (length == 0 || c1_control) {
+            for (const char* q = p + (length == 0 ? 1 : length); p != q; ++p) escape(static_cast<unsigned char>(*p));
+            continue;
+        }
+        shown.append(p, length);
+        p += length;
+    }
+    return shown;
+}
+
 void report(const std::string& name, const std::string& problem) {
-    std::cerr << kProgram << ": " << name << ": " << problem << '\n';
+    std::cerr << kProgram << ": " << printable(name) << ": " << printable(problem) << '\n';
 }
 
 void report_no_memory(const std::string& what, const std::string& name) {
-    std::cerr << kProgram << ": not enough memory to " << what << ' ' << name << '\n';
+    std::cerr << kProgram << ": not enough memory to " << what << ' ' << printable(name) << '\n';
 }
 
 // "document N, " for the second document of an input on, where a line and
@@ -504,8 +556,9 @@ const Command kCommands[] = {
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
 
+// One line, the way to help on it too.
 int usage_error(const std::string& problem) {
-    std::cerr << kProgram << ": " << problem << "\nTry 'zqjson --help'.\n";
+    std::cerr << kProgram << ": " << printable(problem) << " (try 'zqjson --help')\n";
     return kUsageError;
 }
 

@@ -3,6 +3,10 @@
 // (get, peek, putback, unget, ws, clear, tellg, seekg and the extraction of a
 // number), state flags included. Internal; never installed or exported.
 //
+// Neither asks the stream for its position: a failed number goes back by
+// giving its bytes back, so that a stream that cannot seek (a pipe, a
+// terminal) reads as a file does.
+//
 // A Cursor keeps the state flags itself and reads through a small buffer
 // type: TextBuffer walks text in memory, exactly as an input string stream
 // over a copy of that text would; StreamBuffer reads the streambuf of a
@@ -17,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <iterator>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -77,8 +82,6 @@ struct NoLines {
 // the read position.
 class TextBuffer {
 public:
-    using Pos = std::ptrdiff_t;
-
     explicit TextBuffer(std::string_view text) : begin_(text.data()), p_(begin_), end_(begin_ + text.size()) {}
 
     int sgetc() const { return p_ != end_ ? to_int(*p_) : kEnd; }
@@ -98,10 +101,9 @@ public:
         step_back_to(p_ - 1);
         return true;
     }
-    Pos tell() const { return p_ - begin_; }
-    bool seek(Pos pos) {
-        if (pos < 0 || pos > end_ - begin_) return false;
-        step_back_to(begin_ + pos);
+    // Back to `offset`, where the number that failed began.
+    bool give_back_number(std::size_t offset) {
+        step_back_to(begin_ + offset);
         return true;
     }
     // How far reading has gone, given back or not: the readers look at no
@@ -122,8 +124,6 @@ public:
 
     // A character just read is always taken back.
     static constexpr bool kTakesBackFreely = true;
-    static bool regive(char) { return true; }
-    static bool reports_position() { return true; }
 
     // Takes the bytes up to the next `delim`, backslash or the end, appending
     // them to `out` in one piece.
@@ -331,14 +331,30 @@ public:
     static void take(std::streambuf& sb, std::size_t count) { (sb.*&GetArea::gbump)(static_cast<int>(count)); }
 };
 
+// A streambuf that reads through another and keeps each byte it takes.
+class Keeping : public std::streambuf {
+public:
+    Keeping(std::streambuf& source, std::string& taken) : source_(source), taken_(taken) {}
+
+protected:
+    int_type underflow() override { return source_.sgetc(); }
+    int_type uflow() override {
+        const int_type c = source_.sbumpc();
+        if (c != kEnd) taken_.push_back(traits_type::to_char_type(c));
+        return c;
+    }
+
+private:
+    std::streambuf& source_;
+    std::string& taken_;
+};
+
 // The streambuf of a caller's stream, with the white space of the stream's
 // own locale. Runs of bytes are taken a buffer's worth at a time by the
 // loops of the text in memory, where the streambuf has read ahead; byte by
 // byte where it has not.
 class StreamBuffer {
 public:
-    using Pos = std::streampos;
-
     explicit StreamBuffer(std::istream& in)
         : in_(in),
           sb_(in.rdbuf()),
@@ -368,16 +384,19 @@ public:
         count_given_back(sb_->sgetc());
         return true;
     }
-    Pos tell() {
-        told_offset_ = offset_;
-        return sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-    }
-    static bool told(Pos pos) { return pos != Pos(std::streamoff(-1)); }
-    // Only ever back to the position told last, over a number, which holds
-    // no line break.
-    bool seek(Pos pos) {
-        if (!told(sb_->pubseekpos(pos, std::ios_base::in))) return false;
-        offset_ = told_offset_;
+    // Back to `offset`, where the number that failed began, over the bytes
+    // it collected, last first: put back into the streambuf, which holds
+    // them in all but a buffer without a put-back area, or, where it refuses
+    // one, sought back over the rest. A number holds no line feed.
+    bool give_back_number(std::size_t offset) {
+        std::size_t left = offset_ - offset;
+        for (; left != 0; --left, --offset_)
+            if (sb_->sputbackc(collected_[left - 1]) == kEnd) break;
+        if (left == 0) return true;
+        const auto back = static_cast<std::streamoff>(left);
+        if (sb_->pubseekoff(-back, std::ios_base::cur, std::ios_base::in) == std::streampos(std::streamoff(-1)))
+            return false;
+        offset_ = offset;
         return true;
     }
 
@@ -385,15 +404,16 @@ public:
     bool attached() const { return sb_ != nullptr; }
     bool classic_numbers() const { return classic_; }
     // In a locale other than the classic one the stream's own extraction
-    // reads the number, from the same place and with the same flags.
+    // reads the number, from the same place and with the same flags, through
+    // a streambuf that keeps the bytes it takes: they are counted, and can
+    // be given back.
     bool extract_in_locale(std::ios_base::iostate& state, Number& value) {
         if (classic_) return false;
-        const Pos start = sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-        in_.clear(state);
-        in_ >> value;
-        state = in_.rdstate();
-        const Pos end = sb_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-        if (told(start) && told(end)) offset_ += static_cast<std::size_t>(end - start);
+        collected_.clear();
+        Keeping keeping(*sb_, collected_);
+        std::use_facet<std::num_get<char>>(in_.getloc())
+            .get(std::istreambuf_iterator<char>(&keeping), std::istreambuf_iterator<char>(), in_, state, value);
+        offset_ += collected_.size();
         return true;
     }
     // A \u escape is converted by a string stream in the global locale.
@@ -401,18 +421,8 @@ public:
         return global_classic_ ? convert_hex_escape(text, value) : convert_hex_escape_by_stream(text, value);
     }
 
-    // Whether a character just read can be given back depends on the buffer.
+    // A stream tries each attempt in turn, as its own operations would.
     static constexpr bool kTakesBackFreely = false;
-    // Reads the next character and gives it back.
-    bool regive(char c) {
-        sb_->sbumpc();
-        return sb_->sputbackc(c) != kEnd;
-    }
-    // Whether the buffer can report its read position; asked once.
-    bool reports_position() {
-        if (tells_ == Tells::Unknown) tells_ = told(tell()) ? Tells::Yes : Tells::No;
-        return tells_ == Tells::Yes;
-    }
 
     // Where the literal is all in the buffer.
     bool take_literal(std::string_view pattern) {
@@ -599,18 +609,14 @@ private:
         }
     }
 
-    enum class Tells { Unknown, Yes, No };
-
     std::istream& in_;
     std::streambuf* sb_;
     const std::ctype<char>* ctype_;
     bool classic_;
     bool global_classic_;
-    Tells tells_ = Tells::Unknown;
     std::string collected_;
     std::uint32_t exact_ = 0;
     std::size_t offset_ = 0;
-    std::size_t told_offset_ = 0;
     Place place_;
     std::size_t previous_line_start_ = 0;
 };
@@ -621,7 +627,6 @@ private:
 template <class Buffer>
 class Cursor {
 public:
-    using Pos = typename Buffer::Pos;
     using State = std::ios_base::iostate;
     static constexpr bool kTakesBackFreely = Buffer::kTakesBackFreely;
 
@@ -662,13 +667,14 @@ public:
     void ws() {
         if (sentry() && buf_.skip_space() == kEnd) state_ |= std::ios_base::eofbit;
     }
-    Pos tellg() {
-        if (!sentry()) return Pos(-1);
-        return buf_.tell();
-    }
-    void seekg(Pos pos) {
-        state_ &= ~std::ios_base::eofbit;
-        if (sentry() && !buf_.seek(pos)) state_ |= std::ios_base::failbit;
+    // clear(), then seekg() back to where a failed number began, at
+    // `offset`, where tellg() reported a position when `told`: false, with
+    // failbit set, where none was told or the bytes cannot be given back.
+    bool back_after_number(std::size_t offset, bool told) {
+        clear();
+        if (good() && told && buf_.give_back_number(offset)) return true;
+        state_ |= std::ios_base::failbit;
+        return false;
     }
 
     // `in >> value` for a Number, after white space was skipped. (The
@@ -703,21 +709,12 @@ public:
     ZQ_INLINE int skip_space_quietly() { return buf_.skip_space(); }
     // Takes the character that skip_space_quietly returned.
     void advance() { buf_.sbumpc(); }
-    // get() and putback() of the next character `c`, which is there: false,
-    // with badbit set, when the put-back is refused.
-    bool bounce(char c) {
-        if (buf_.regive(c)) return true;
-        state_ |= std::ios_base::badbit;
-        return false;
-    }
     // Whether numbers read as in the classic locale, so that only a sign, a
     // digit or a decimal point can start one.
     bool classic_numbers() const { return buf_.classic_numbers(); }
-    // The end of a number attempt that took nothing: clear(), then seekg()
-    // back to where it started, which fails only where no position is told.
-    void restore_after_empty_number() {
-        state_ = buf_.reports_position() ? std::ios_base::goodbit : std::ios_base::failbit;
-    }
+    // The end of a number attempt on a good stream that took nothing:
+    // clear(), then seekg() back to where it started, where it still stands.
+    void restore_after_empty_number() { clear(); }
     template <class Text>
     void append_plain(Text& out, char delim) {
         buf_.append_plain(out, delim);

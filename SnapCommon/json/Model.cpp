@@ -229,14 +229,14 @@ void Object::import(const Object& other) {
     // lie inside one of its members.
     Object staged(other);
     absorb(staged);
-    pending_key_.clear();
+    drop_pending_key();
 }
 
 void Object::import(const String& key, const Value& value) {
     Object staged;
     add_copy(staged.entries_, key, value);
     absorb(staged);
-    pending_key_.clear();
+    drop_pending_key();
 }
 
 const Value* Object::find(const String& key) const {
@@ -262,13 +262,16 @@ Object& Object::operator=(const Object& other) {
         Object staged(other);
         entries_.swap(staged.entries_);  // the old members leave with `staged`
     }
-    pending_key_.clear();
+    drop_pending_key();
     return *this;
 }
 
+// The empty key is a key like any other, so whether one is pending is held
+// apart from its text.
 Object& Object::operator<<(const Value& v) {
-    if (pending_key_.empty()) {
+    if (!key_pending_) {
         pending_key_ = v.get<String>();
+        key_pending_ = true;
         return *this;
     }
     const String key = std::move(pending_key_);
@@ -281,8 +284,13 @@ Object& Object::operator<<(const Object& o) {
     Object staged;
     add_copy(staged.entries_, key, o);
     absorb(staged);
-    pending_key_.clear();
+    drop_pending_key();
     return *this;
+}
+
+void Object::drop_pending_key() {
+    pending_key_.clear();
+    key_pending_ = false;
 }
 
 // ---------------------------------------------------------------------------

@@ -284,10 +284,7 @@ inline bool Grammar<In, Build, kSyntax>::match(const char* pattern) {
             in_.advance();
             return true;
         }
-        if (c != kEnd && c != to_int(pattern[0]) && c != '/') {
-            if (!in_.bounce(static_cast<char>(c))) comment();
-            return false;
-        }
+        if (c != kEnd && c != to_int(pattern[0]) && c != '/') return false;
     }
     return match_slowly(pattern);
 }
@@ -298,19 +295,24 @@ bool Grammar<In, Build, kSyntax>::match_slowly(const char* pattern) {
     return match_sequence(pattern);
 }
 
-// The full sequence of stream operations.
+// The full sequence of stream operations. A byte that does not match is
+// looked at rather than read and put back, which comes to the same where
+// the stream takes it back, and lets a stream that cannot read on.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::match_sequence(const char* pattern) {
     in_.ws();
     const char* p = pattern;
     while (!in_.fail() && !in_.eof() && *p != '\0') {
-        const int c = in_.get();
-        if (c == kEnd) return false;
+        const int c = in_.peek();
+        if (c == kEnd) {
+            in_.get();  // fails, as reading at the end does
+            return false;
+        }
         if (c == to_int(*p)) {
+            in_.get();
             ++p;
             continue;
         }
-        in_.putback(static_cast<char>(c));
         if (comment()) continue;
         while (p != pattern) in_.putback(*--p);
         return false;
@@ -320,21 +322,21 @@ bool Grammar<In, Build, kSyntax>::match_sequence(const char* pattern) {
 
 // comment: "//" up to a line break, which is skipped with the white space
 // after it. A lone slash is given back, and the flags reset, so that it can
-// still be read.
+// still be read. The byte after it is looked at, not read and given back: the
+// same where the stream takes bytes back, and where it cannot, only the
+// slash is refused, which leaves the stream bad.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::comment() {
     if (in_.eof() || in_.peek() != '/') return false;
     in_.get();
-    if (in_.get() == '/') {
+    if (in_.peek() == '/') {
+        in_.get();
         in_.skip_line();
         in_.peek();  // sets eofbit where the comment ran to the end
         if (!in_.eof()) in_.ws();
         return true;
     }
     in_.unget();
-    in_.clear();
-    in_.unget();
-    in_.clear();
     return false;
 }
 
@@ -450,17 +452,18 @@ inline bool Grammar<In, Build, kSyntax>::number(Number& value) {
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::number_slowly(Number& value) {
     in_.ws();
-    const auto start = in_.tellg();
+    // Where tellg() would report a position: on a good stream.
+    const bool told = in_.good();
     const std::size_t start_offset = in_.offset();
     in_.extract(value);
     if (!in_.fail()) return true;
     const bool took_some = in_.offset() != start_offset;
-    in_.clear();
-    in_.seekg(start);
+    const bool went_back = in_.back_after_number(start_offset, told);
     if (took_some) {
         const bool overflow =
             value == std::numeric_limits<double>::max() || value == -std::numeric_limits<double>::max();
-        note_at(start_offset, overflow ? kOutOfRange : kInvalidNumber);
+        // Where its bytes could not be given back, the fault stands where the reader stopped.
+        note_at(went_back ? start_offset : in_.offset(), overflow ? kOutOfRange : kInvalidNumber);
     }
     return false;
 }
@@ -663,10 +666,13 @@ bool Grammar<In, Build, kSyntax>::fails_at(const char* reason) {
 
 // A container nested deeper than kMaxDepth fails the whole read, as the end
 // of the input would: every reader after it fails, so no enclosing reader can
-// recover by reading the text another way.
+// recover by reading the text another way. Only a container that opens
+// counts, so the check follows its bracket, which is given back: the fault
+// stands at the bracket that opens the level too many.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::too_deep(std::size_t depth) {
     if (depth <= kMaxDepth) return false;
+    in_.unget();
     note(kTooDeep);
     deep_ = true;
     in_.abandon();
@@ -787,12 +793,12 @@ bool Grammar<In, Build, kSyntax>::close(const char* bracket, bool value_failed, 
 // unadded; a later key replaces an earlier one.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
-    if (too_deep(depth)) return false;
     // Leniently the last attempt at a value: what stands there is the fault.
     if (!match("{")) {
         note(reason_for_value_at(in_.next(), in_.offset()));
         return false;
     }
+    if (too_deep(depth)) return false;
     build_.begin_object();
     bool value_failed = false;
     if (!match("}")) {
@@ -831,11 +837,11 @@ bool Grammar<In, Build, kSyntax>::object(std::size_t depth) {
 // loop.
 template <class In, class Build, Syntax kSyntax>
 bool Grammar<In, Build, kSyntax>::array(std::size_t depth) {
-    if (too_deep(depth)) return false;
     if (!match("[")) {
         note(kUnexpected);
         return false;
     }
+    if (too_deep(depth)) return false;
     build_.begin_array();
     bool value_failed = false;
     if (!match("]")) {

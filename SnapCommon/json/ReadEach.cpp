@@ -7,7 +7,8 @@
 // by the end of the window is read again once more of the input is there:
 // the window grows to hold the longest document, eight times over at each
 // step, so that a long document is read again a seventh of its length at
-// most. Memory is taken for what is read, not for the room to come.
+// most, however little each read of a pipe gives. Memory is taken as the
+// window fills, not for the room to come.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -57,16 +58,25 @@ public:
     // Where the rest begins in the input.
     std::size_t offset() const { return base_ + at_; }
 
-    // Reads more of the stream after the rest, which it keeps; false, and
+    // Reads what the stream gives at once, a chunk at most, after the rest,
+    // which it keeps: a pipe's documents are read as they arrive. False, and
     // ended from then on, once the stream has no more.
     bool refill() {
         forget_taken();
-        const std::size_t chunk = std::max(kReadEachChunk, (kWindowGrowth - 1) * size_);
-        if (capacity_ - size_ < chunk) grow(size_ + chunk);
-        const auto got = static_cast<std::size_t>(source_.sgetn(text_ + size_, static_cast<std::streamsize>(chunk)));
-        size_ += got;
-        ended_ = got == 0;
-        return !ended_;
+        if (capacity_ - size_ < kReadEachChunk) grow(size_ + kReadEachChunk);
+        return read_some(kReadEachChunk);
+    }
+    // For a document the rest cut short: reads on until the rest is
+    // kWindowGrowth times as long, or the input ends, so that however little
+    // each read gives, the document is read again only as often as the
+    // window grows that much. The room grows by doubling, as it fills.
+    void extend() {
+        forget_taken();
+        const std::size_t target = kWindowGrowth * std::max<std::size_t>(size_, 1);
+        while (size_ < target && !ended_) {
+            if (capacity_ == size_) grow(std::min(target, std::max(2 * capacity_, size_ + kReadEachChunk)));
+            read_some(capacity_ - size_);
+        }
     }
     // Refills while the rest is shorter than `size` and the input goes on.
     void hold(std::size_t size) {
@@ -106,6 +116,13 @@ private:
         if (!text) throw std::bad_alloc();
         text_ = text;
         capacity_ = capacity;
+    }
+
+    bool read_some(std::size_t most) {
+        const auto got = static_cast<std::size_t>(source_.sgetn(text_ + size_, static_cast<std::streamsize>(most)));
+        size_ += got;
+        ended_ = got == 0;
+        return !ended_;
     }
 
     std::streambuf& source_;
@@ -234,7 +251,7 @@ bool read_each(std::istream& in, const std::function<bool(Value& document)>& vis
         Value staged;
         detail::FrontRead read = detail::read_front(window.rest(), visit ? &staged : nullptr, syntax);
         while (cut_short(read, window)) {
-            window.refill();
+            window.extend();
             read = detail::read_front(window.rest(), visit ? &staged : nullptr, syntax);
         }
         if (!read.ok)

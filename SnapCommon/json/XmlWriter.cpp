@@ -42,8 +42,10 @@ constexpr std::string_view kUnnamedString = "NoTagName";
 constexpr std::string_view kUnnamedArray = "JsonArray";
 
 // `JXMLex` names its value attribute after the key; "son" would repeat the
-// attribute that every element already has.
+// attribute that every element already has, and XML keeps every name that
+// starts with "xml", in any case, for itself ("xmlns" declares a namespace).
 constexpr std::string_view kReservedAttribute = "son";
+constexpr std::string_view kReservedPrefix = "xml";
 
 // ---------------------------------------------------------------------------
 // Dialects
@@ -440,10 +442,18 @@ void append_typing(Sink& out, const Dialect& dialect, Code code, std::string_vie
     }
 }
 
+bool is_reserved_attribute(std::string_view key) {
+    if (key == kReservedAttribute) return true;
+    if (key.size() < kReservedPrefix.size()) return false;
+    for (std::size_t i = 0; i < kReservedPrefix.size(); ++i)
+        if ((key[i] | 0x20) != kReservedPrefix[i]) return false;
+    return true;
+}
+
 template <class Sink>
 void append_value_attribute(Sink& out, std::string_view key, std::string_view text) {
     out.append(' ');
-    if (key == kReservedAttribute) out.append('_');
+    if (is_reserved_attribute(key)) out.append('_');
     append_xml_name(out, key);
     out.append("=\"");
     append_value_text(out, text);
@@ -520,6 +530,11 @@ public:
     static std::size_t bound(std::size_t depth, std::string_view name, std::string_view key, std::size_t text) {
         return Out::tabs_room(depth) + kMarkup + 2 * name.size() + kPerKeyByte * key.size() + kPerTextByte * text;
     }
+    // For a tag that holds its name alone, which may be long: no more than
+    // is written.
+    static std::size_t bound(std::size_t depth, std::string_view name) {
+        return Out::tabs_room(depth) + kMarkup + name.size();
+    }
 
 private:
     Out& out_;
@@ -595,10 +610,11 @@ public:
                 break;
         }
         const std::string_view name = element_name(dialect_, key, scratch_);
-        Room room(out_, Room::bound(place.depth, name, key, 0));
-        room.append_tabs(place.depth);
-        append_open_tag(room, dialect_, Code::Null, name, key, " /", {});
-        room.append('\n');
+        in_room(Room::bound(place.depth, name, key, 0), [&](auto& out) {
+            out.append_tabs(place.depth);
+            append_open_tag(out, dialect_, Code::Null, name, key, " /", {});
+            out.append('\n');
+        });
     }
 
     void open(const Object&, const detail::Placement& place, Frame* parent, Frame& frame) {
@@ -608,10 +624,11 @@ public:
         if (!frame.has_element) return;
         const std::string_view name = element_name(dialect_, key, scratch_);
         frame.element = keep_name(name);
-        Room room(out_, Room::bound(place.depth, name, key, 0));
-        room.append_tabs(place.depth);
-        append_open_tag(room, dialect_, Code::Object, name, key, {}, {});
-        room.append('\n');
+        in_room(Room::bound(place.depth, name, key, 0), [&](auto& out) {
+            out.append_tabs(place.depth);
+            append_open_tag(out, dialect_, Code::Object, name, key, {}, {});
+            out.append('\n');
+        });
     }
 
     void open(const Array&, const detail::Placement& place, Frame* parent, Frame& frame) {
@@ -651,7 +668,7 @@ private:
             parent->has_wrapper = true;
         }
         const std::string_view name = kept(parent->wrapper);
-        Room room(out_, Room::bound(depth, name, {}, 0));
+        Room room(out_, Room::bound(depth, name));
         room.append_tabs(depth);
         room.append('<');
         room.append(name);
@@ -677,9 +694,22 @@ private:
 
     void close(Name element) {
         const std::string_view name = kept(element);
-        Room room(out_, Room::bound(0, name, {}, 0));
+        Room room(out_, Room::bound(0, name));
         append_close_tag(room, name);
         room.append('\n');
+    }
+
+    // `write` into room claimed at once for an element of bounded size, or
+    // piece by piece for a larger one (a long key, say), so that no room is
+    // claimed far beyond what is written.
+    template <class Write>
+    void in_room(std::size_t bound, Write write) {
+        if (bound <= Room::kLargest) {
+            Room room(out_, bound);
+            write(room);
+            return;
+        }
+        write(out_);
     }
 
     // A scalar's element, `content` as it is written, on one line.

@@ -29,6 +29,8 @@ std::string xml_header();
 class TrickleBuffer : public std::streambuf {
 public:
     TrickleBuffer(std::string text, std::size_t ahead) : text_(std::move(text)), ahead_(ahead) { show_from(0); }
+    // How far it was read.
+    std::size_t read_so_far() const { return static_cast<std::size_t>(gptr() - eback()); }
 
 protected:
     int_type underflow() override {
@@ -60,6 +62,19 @@ private:
 
     std::string text_;
     std::size_t ahead_;
+};
+
+// A TrickleBuffer that, like a pipe's, tells no position and seeks nowhere;
+// bytes read can still be put back.
+class PipeBuffer : public TrickleBuffer {
+public:
+    using TrickleBuffer::TrickleBuffer;
+
+protected:
+    pos_type seekoff(off_type, std::ios_base::seekdir, std::ios_base::openmode) override {
+        return pos_type(off_type(-1));
+    }
+    pos_type seekpos(pos_type, std::ios_base::openmode) override { return pos_type(off_type(-1)); }
 };
 
 }  // namespace zqtest
