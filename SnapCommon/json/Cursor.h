@@ -45,10 +45,6 @@ constexpr int kEnd = std::char_traits<char>::eof();
 
 inline int to_int(char c) { return static_cast<unsigned char>(c); }
 
-// Whether the global locale is the classic one: only then do the input string
-// streams of the text entry points read as the in-memory source does.
-inline bool global_locale_is_classic() { return std::locale() == std::locale::classic(); }
-
 // The numeric text the stream's extraction collected, converted as the
 // extraction converts it: the correctly rounded double; an overflow fails and
 // leaves the largest finite magnitude with the input's sign; an underflow
@@ -58,10 +54,6 @@ bool convert_number(std::string_view text, double& value);
 // `std::istringstream(text) >> std::hex >> n` for the characters of a \u
 // escape in the classic locale: false when no number is formed.
 bool convert_hex_escape(std::string_view text, long& value);
-
-// The same conversion through a real string stream, which follows the global
-// locale; used while that locale is not the classic one.
-bool convert_hex_escape_by_stream(std::string_view text, long& value);
 
 // JSON's white space: space, tab, line feed, carriage return.
 constexpr bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -117,9 +109,6 @@ public:
         return static_cast<unsigned>(c) <= ' ' && (kSpaces >> c & 1) != 0;
     }
     static bool attached() { return true; }
-    static bool classic_numbers() { return true; }
-    // Numbers and escapes always read as in the classic locale here.
-    static bool extract_in_locale(std::ios_base::iostate&, Number&) { return false; }
     static bool convert_hex(std::string_view text, long& value) { return convert_hex_escape(text, value); }
 
     // A character just read is always taken back.
@@ -331,36 +320,14 @@ public:
     static void take(std::streambuf& sb, std::size_t count) { (sb.*&GetArea::gbump)(static_cast<int>(count)); }
 };
 
-// A streambuf that reads through another and keeps each byte it takes.
-class Keeping : public std::streambuf {
-public:
-    Keeping(std::streambuf& source, std::string& taken) : source_(source), taken_(taken) {}
-
-protected:
-    int_type underflow() override { return source_.sgetc(); }
-    int_type uflow() override {
-        const int_type c = source_.sbumpc();
-        if (c != kEnd) taken_.push_back(traits_type::to_char_type(c));
-        return c;
-    }
-
-private:
-    std::streambuf& source_;
-    std::string& taken_;
-};
-
-// The streambuf of a caller's stream, with the white space of the stream's
-// own locale. Runs of bytes are taken a buffer's worth at a time by the
-// loops of the text in memory, where the streambuf has read ahead; byte by
-// byte where it has not.
+// The streambuf of a caller's stream. Runs of bytes are taken a buffer's
+// worth at a time by the loops of the text in memory, where the streambuf
+// has read ahead; byte by byte where it has not. Like the text, it is read
+// in the classic locale whatever the stream's: JSON's numbers and spaces
+// are the same everywhere.
 class StreamBuffer {
 public:
-    explicit StreamBuffer(std::istream& in)
-        : in_(in),
-          sb_(in.rdbuf()),
-          ctype_(&std::use_facet<std::ctype<char>>(in.getloc())),
-          classic_(in.getloc() == std::locale::classic()),
-          global_classic_(global_locale_is_classic()) {}
+    explicit StreamBuffer(std::istream& in) : sb_(in.rdbuf()) {}
 
     int sgetc() { return sb_->sgetc(); }
     ZQ_INLINE int sbumpc() {
@@ -400,26 +367,9 @@ public:
         return true;
     }
 
-    bool is_space(int c) const { return ctype_->is(std::ctype_base::space, static_cast<char>(c)); }
+    static bool is_space(int c) { return TextBuffer::is_space(c); }
     bool attached() const { return sb_ != nullptr; }
-    bool classic_numbers() const { return classic_; }
-    // In a locale other than the classic one the stream's own extraction
-    // reads the number, from the same place and with the same flags, through
-    // a streambuf that keeps the bytes it takes: they are counted, and can
-    // be given back.
-    bool extract_in_locale(std::ios_base::iostate& state, Number& value) {
-        if (classic_) return false;
-        collected_.clear();
-        Keeping keeping(*sb_, collected_);
-        std::use_facet<std::num_get<char>>(in_.getloc())
-            .get(std::istreambuf_iterator<char>(&keeping), std::istreambuf_iterator<char>(), in_, state, value);
-        offset_ += collected_.size();
-        return true;
-    }
-    // A \u escape is converted by a string stream in the global locale.
-    bool convert_hex(std::string_view text, long& value) const {
-        return global_classic_ ? convert_hex_escape(text, value) : convert_hex_escape_by_stream(text, value);
-    }
+    static bool convert_hex(std::string_view text, long& value) { return convert_hex_escape(text, value); }
 
     // A stream tries each attempt in turn, as its own operations would.
     static constexpr bool kTakesBackFreely = false;
@@ -484,8 +434,7 @@ public:
     }
     // The text in memory skips the classic locale's white space.
     ZQ_INLINE int skip_space() {
-        if (classic_ && take_runs([&](TextBuffer& ahead) { ahead.skip_space(line_feeds()); }, kLinesNoted))
-            return sb_->sgetc();
+        if (take_runs([&](TextBuffer& ahead) { ahead.skip_space(line_feeds()); }, kLinesNoted)) return sb_->sgetc();
         int c = sb_->sgetc();
         std::size_t taken = 0;
         while (c != kEnd && is_space(c)) {
@@ -506,9 +455,8 @@ public:
     // A number that ends inside the buffer, in the classic locale.
     bool take_plain_number(double& value, std::ios_base::iostate&) {
         std::ios_base::iostate ignored = std::ios_base::goodbit;
-        return classic_ && take_in_place([&](TextBuffer& ahead) {
-                   return ahead.take_plain_number(value, ignored) && took_number(ahead);
-               });
+        return take_in_place(
+            [&](TextBuffer& ahead) { return ahead.take_plain_number(value, ignored) && took_number(ahead); });
     }
     int take_digits() {
         int c = sb_->sgetc();
@@ -609,11 +557,7 @@ private:
         }
     }
 
-    std::istream& in_;
     std::streambuf* sb_;
-    const std::ctype<char>* ctype_;
-    bool classic_;
-    bool global_classic_;
     std::string collected_;
     std::uint32_t exact_ = 0;
     std::size_t offset_ = 0;
@@ -677,12 +621,10 @@ public:
         return false;
     }
 
-    // `in >> value` for a Number, after white space was skipped. (The
-    // extraction of a locale other than the classic one gives no text to
-    // keep an integer beyond 2^53 from.)
+    // `in >> value` for a Number, after white space was skipped, in the
+    // classic locale.
     void extract(Number& value) {
         if (!sentry()) return;
-        if (buf_.extract_in_locale(state_, value)) return buf_.note_exact({}, static_cast<double>(value));
         if (take_plain_number(value)) return;
         int c = buf_.sgetc();
         const std::string_view text = buf_.take_number([&] { c = collect_number(c); });
@@ -709,9 +651,6 @@ public:
     ZQ_INLINE int skip_space_quietly() { return buf_.skip_space(); }
     // Takes the character that skip_space_quietly returned.
     void advance() { buf_.sbumpc(); }
-    // Whether numbers read as in the classic locale, so that only a sign, a
-    // digit or a decimal point can start one.
-    bool classic_numbers() const { return buf_.classic_numbers(); }
     // The end of a number attempt on a good stream that took nothing:
     // clear(), then seekg() back to where it started, where it still stands.
     void restore_after_empty_number() { clear(); }

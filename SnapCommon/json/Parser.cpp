@@ -240,14 +240,6 @@ bool convert_hex_escape(std::string_view text, long& value) {
     return true;
 }
 
-bool convert_hex_escape_by_stream(std::string_view text, long& value) {
-    std::istringstream stream{std::string(text)};
-    int number = 0;
-    if (!(stream >> std::hex >> number)) return false;
-    value = number;
-    return true;
-}
-
 // ---------------------------------------------------------------------------
 // Where reading stops
 
@@ -437,7 +429,7 @@ inline bool Grammar<In, Build, kSyntax>::number(Number& value) {
     if constexpr (kStrict) return strict_number(value);
     if (in_.good()) {
         const int c = in_.skip_space_quietly();
-        if (c != kEnd && !starts_number(c) && in_.classic_numbers()) {
+        if (c != kEnd && !starts_number(c)) {
             value = 0;
             in_.restore_after_empty_number();
             return false;
@@ -965,17 +957,13 @@ auto on_stream(std::istream& stream, Read read) {
     return result;
 }
 
-// Runs `read` on a cursor over the text in place, or, while the global
-// locale is not the classic one, over an input string stream holding a copy
-// of it, whose extraction follows that locale.
+// Runs `read` on a cursor over the text in place, which reads as an input
+// string stream over a copy of it would in the classic locale: numbers
+// and escapes read the same under any global locale.
 template <class Read>
 auto on_text(std::string_view text, Read read) {
-    if (global_locale_is_classic()) {
-        TextCursor in(text, std::ios_base::goodbit);
-        return read(in);
-    }
-    std::istringstream stream{std::string(text)};
-    return on_stream(stream, read);
+    TextCursor in(text, std::ios_base::goodbit);
+    return read(in);
 }
 
 template <class In>
