@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
-#include "SnapCommon/json/Parser.h"
 #include "bench/depth_document.h"
 
 #ifdef ZQ_HAVE_NLOHMANN
@@ -45,13 +44,23 @@ void report_output(benchmark::State& state, std::size_t bytes) {
     state.counters["output_bytes"] = static_cast<double>(bytes);
 }
 
+// Whether a text holds an object, an array, or neither that reads.
+enum class Opened { Nothing, Object, Array };
+Opened open_document(const std::string& text, Object& object, Array& array) {
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) return Opened::Nothing;
+    if (text[start] == '{') return object.parse(text) ? Opened::Object : Opened::Nothing;
+    if (text[start] == '[') return array.parse(text) ? Opened::Array : Opened::Nothing;
+    return Opened::Nothing;
+}
+
 // One corpus document read by each library, all before any benchmark runs:
 // a document's speed depends on where its nodes lie, and reading it in the
 // middle of the run would put them among the holes that the earlier
 // benchmarks left behind. Each library reads all its documents in a row.
 struct Loaded {
-    explicit Loaded(Corpus c) : corpus(std::move(c)), opened(detail::open_document(corpus.text, object, array)) {}
-    std::string json() const { return opened == detail::Opened::Object ? object.json() : array.json(); }
+    explicit Loaded(Corpus c) : corpus(std::move(c)), opened(open_document(corpus.text, object, array)) {}
+    std::string json() const { return opened == Opened::Object ? object.json() : array.json(); }
 
     void read_for_peers() {
 #ifdef ZQ_HAVE_NLOHMANN
@@ -65,7 +74,7 @@ struct Loaded {
     Corpus corpus;
     Object object;
     Array array;
-    detail::Opened opened;
+    Opened opened;
 #ifdef ZQ_HAVE_NLOHMANN
     nlohmann::json nlohmann_document;
 #endif
@@ -78,7 +87,7 @@ struct Loaded {
 // Ours
 
 void BM_Json(benchmark::State& state, const Loaded* loaded) {
-    if (loaded->opened == detail::Opened::Nothing) return state.SkipWithError("not accepted");
+    if (loaded->opened == Opened::Nothing) return state.SkipWithError("not accepted");
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::string text = loaded->json();
@@ -90,12 +99,12 @@ void BM_Json(benchmark::State& state, const Loaded* loaded) {
 
 // One call with a fresh stream, at full precision, as a user writes a file.
 void BM_Compact(benchmark::State& state, const Loaded* loaded) {
-    if (loaded->opened == detail::Opened::Nothing) return state.SkipWithError("not accepted");
+    if (loaded->opened == Opened::Nothing) return state.SkipWithError("not accepted");
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::ostringstream out;
         out.precision(17);
-        if (loaded->opened == detail::Opened::Object) {
+        if (loaded->opened == Opened::Object) {
             out << loaded->object;
         } else {
             out << loaded->array;
@@ -108,11 +117,11 @@ void BM_Compact(benchmark::State& state, const Loaded* loaded) {
 
 // The one call that keeps every number, on one line or indented.
 void BM_Dump(benchmark::State& state, const Loaded* loaded, bool indent) {
-    if (loaded->opened == detail::Opened::Nothing) return state.SkipWithError("not accepted");
+    if (loaded->opened == Opened::Nothing) return state.SkipWithError("not accepted");
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::string text =
-            loaded->opened == detail::Opened::Object ? dump(loaded->object, {indent}) : dump(loaded->array, {indent});
+            loaded->opened == Opened::Object ? dump(loaded->object, {indent}) : dump(loaded->array, {indent});
         bytes = text.size();
         benchmark::DoNotOptimize(text);
     }

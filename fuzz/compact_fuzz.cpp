@@ -13,7 +13,7 @@
 #include "SnapCommon/ZQJson.h"
 #include "fuzz/replay_main.h"
 #include "fuzz/require.h"
-#include "tests/parser_support.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -31,13 +31,12 @@ void check_round_trip(const std::string& input) {
     require(compact.good(), "compact: the stream failed");
     Document back;
     require(back.parse(compact.str()), "compact: output is not accepted");
-    require(parser_test::describe(back) == parser_test::describe(document),
-            "compact: output reads back as another document");
+    require(zqtest::describe(back) == zqtest::describe(document), "compact: output reads back as another document");
     for (const bool indent : {false, true}) {
         Document dumped;
         require(dumped.parse(zqjson::dump(document, {indent})), "dump: output is not accepted");
-        require(parser_test::describe(dumped) == parser_test::describe(document) &&
-                    parser_test::exact_integers(dumped) == parser_test::exact_integers(document),
+        require(zqtest::describe(dumped) == zqtest::describe(document) &&
+                    zqtest::exact_integers(dumped) == zqtest::exact_integers(document),
                 "dump: output reads back as another document");
     }
 }

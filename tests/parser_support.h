@@ -26,98 +26,10 @@ using zqjson::Object;
 using zqjson::String;
 using zqjson::Value;
 
-// ---------------------------------------------------------------------------
-// A canonical text for documents: numbers by their bits, strings byte for
-// byte, members in map order. Two documents are equal when their texts are.
-
-inline void describe(std::string& out, const Value& v);
-
-inline void describe_string(std::string& out, const String& s) {
-    out += '"';
-    for (unsigned char c : s) {
-        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
-}
-
-inline void describe(std::string& out, const Array& a) {
-    out += '[';
-    for (const Value* element : a.values()) {
-        describe(out, *element);
-        out += ',';
-    }
-    out += ']';
-}
-
-inline void describe(std::string& out, const Object& o) {
-    out += '{';
-    for (const auto& [key, value] : o.kv_map()) {
-        describe_string(out, key);
-        out += ':';
-        describe(out, *value);
-        out += ',';
-    }
-    out += '}';
-}
-
-inline void describe(std::string& out, const Value& v) {
-    if (v.empty()) {
-        out += "<empty>";
-    } else if (v.is<Number>()) {
-        const double d = static_cast<double>(v.get<Number>());
-        char text[48];
-        std::snprintf(text, sizeof text, "%.17g", d);
-        std::uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        out += text;
-        if (bits >> 63) out += "(neg)";
-    } else if (v.is<String>()) {
-        describe_string(out, v.get<String>());
-    } else if (v.is<zqjson::Boolean>()) {
-        out += v.get<zqjson::Boolean>() ? "true" : "false";
-    } else if (v.is<zqjson::Null>()) {
-        out += "null";
-    } else if (v.is<Array>()) {
-        describe(out, v.get<Array>());
-    } else {
-        describe(out, v.get<Object>());
-    }
-}
-
-template <class T>
-std::string describe(const T& document) {
-    std::string out;
-    describe(out, document);
-    return out;
-}
-
-// The value of each whole Number of a document, as `integer` and
-// `unsigned_integer` answer it, in document order: tells an integer kept
-// beyond 2^53 from its nearest double, which `describe` cannot.
-inline void exact_integers(std::string& out, const Value& v) {
-    if (const auto whole = v.unsigned_integer()) {
-        out += std::to_string(*whole) + ",";
-    } else if (const auto negative = v.integer()) {
-        out += std::to_string(*negative) + ",";
-    } else if (const Array* a = v.get_if<Array>()) {
-        for (const Value* element : a->values()) exact_integers(out, *element);
-    } else if (const Object* o = v.get_if<Object>()) {
-        for (const auto& member : o->kv_map()) exact_integers(out, *member.second);
-    }
-}
-
-template <class T>
-std::string exact_integers(const T& document) {
-    std::string out;
-    zqjson::detail::ModelAccess::with_value(document, [&](const Value& v) { exact_integers(out, v); });
-    return out;
-}
+// A canonical text for documents, shared with the fuzz targets.
+using zqtest::describe;
+using zqtest::describe_string;
+using zqtest::exact_integers;
 
 // ---------------------------------------------------------------------------
 // The reference reader: the plain sequence of stream operations, on a real
