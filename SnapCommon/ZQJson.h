@@ -833,10 +833,12 @@ inline void Value::import(const Object& o) { install(ObjectType, new Object(o));
 inline void Value::import(const Value& other) {
     if (&other == this) return;
     switch (static_cast<std::uint32_t>(other.type_)) {
-        case NumberType:
+        case NumberType: {
+            const std::uint32_t exact = other.exact_;  // `other` may lie in the content import releases
             import(other.number_);
-            exact_ = other.exact_;
+            exact_ = exact;
             return;
+        }
         case BooleanType:
             import(other.boolean_);
             return;
