@@ -1272,4 +1272,11 @@ ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Array& a);
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Object& o);
 ///@}
 
+namespace zqjson {
+// Found by argument-dependent lookup too: inside a namespace that declares
+// an operator<< of its own, that one hides the global ones from ordinary
+// lookup. Only a name is added; the exported symbols stay as they are.
+using ::operator<<;
+}  // namespace zqjson
+
 #endif

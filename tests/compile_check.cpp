@@ -1,6 +1,7 @@
 // One snippet, given by the build, compiled alone against the public header.
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -27,5 +28,12 @@ struct Meters {
 [[maybe_unused]] bool by_kind(const Value& a, const Value& b) { return a.type() < b.type(); }
 }  // namespace
 
+// Application code often declares an operator<< of its own, which hides the
+// global ones from ordinary lookup inside its namespace.
+namespace elsewhere {
+struct Own {};
+[[maybe_unused]] std::ostream& operator<<(std::ostream& out, Own) { return out; }
+
 void check();
 void check() { SNIPPET; }
+}  // namespace elsewhere
