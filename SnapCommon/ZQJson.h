@@ -341,14 +341,15 @@ public:
     /// The same for [0, 2^64 - 1].
     std::optional<std::uint64_t> unsigned_integer() const;
 
-    /// @name Subscripts
-    /// `get<Object>()[key]` and `get<Array>()[index]`: a Value of another
-    /// kind reports through `assertion` and aborts.
-    ///@{
+    /// `get<Object>()[key]`: the member under `key`, added as null when
+    /// absent. A Value of another kind reports through `assertion` and
+    /// aborts.
     Value& operator[](const String& key);
+    /// `get<Array>()[index]`: a Value of another kind, or an index past the
+    /// end, reports through `assertion` and aborts.
     Value& operator[](std::size_t index);
+    /// The same, read-only.
     const Value& operator[](std::size_t index) const;
-    ///@}
 
     /// @name Reading JSON text
     /// Each answers whether the input was accepted; the Value first releases
@@ -568,6 +569,8 @@ public:
     const Map& kv_map() const { return entries_; }
     /// @name Members in key order
     ///@{
+
+    /// From the first member, in byte-wise key order, to past the last.
     iterator begin() { return iterator(entries_.begin()); }
     iterator end() { return iterator(entries_.end()); }
     const_iterator begin() const { return const_iterator(entries_.begin()); }
@@ -726,6 +729,8 @@ public:
     const Elements& values() const { return elements_; }
     /// @name Elements in order
     ///@{
+
+    /// From the first element to past the last.
     iterator begin() { return iterator(elements_.begin()); }
     iterator end() { return iterator(elements_.end()); }
     const_iterator begin() const { return const_iterator(elements_.begin()); }
@@ -798,6 +803,8 @@ private:
 /// empty content of its kind. An Object's pending key is not compared.
 /// However deep the documents, the comparison takes no stack per level.
 ///@{
+
+/// Whether `a` and `b` are equal, as above.
 ZQ_API bool operator==(const Value& a, const Value& b);
 ZQ_API bool operator==(const Object& a, const Object& b);
 ZQ_API bool operator==(const Array& a, const Array& b);
@@ -809,6 +816,8 @@ inline bool operator!=(const Array& a, const Array& b) { return !(a == b); }
 /// @name Swapping
 /// `a.swap(b)`, for `using std::swap; swap(a, b);`.
 ///@{
+
+/// Exchanges the contents of `a` and `b`.
 inline void swap(Value& a, Value& b) noexcept { a.swap(b); }
 inline void swap(Object& a, Object& b) noexcept { a.swap(b); }
 inline void swap(Array& a, Array& b) noexcept { a.swap(b); }
@@ -927,6 +936,7 @@ struct WriteOptions {
     /// One value per line and one TAB per level, the layout of `json()`;
     /// otherwise one line, the layout of `operator<<`.
     bool indent = false;
+    /// How numbers are written.
     Numbers numbers = Numbers::Shortest;
 };
 
@@ -949,6 +959,7 @@ ZQ_API std::ostream& dump(std::ostream& out, const Array& a, const WriteOptions&
 
 /// What `write_xml` and `xml_document` write.
 struct XmlOptions {
+    /// How numbers are written.
     Numbers numbers = Numbers::Shortest;
     /// The name of the one root element; it must be an XML name.
     String root = "json";
@@ -966,12 +977,16 @@ struct XmlOptions {
 /// `assertion`. A scalar Value is one element, named as an unnamed array
 /// element is.
 ///@{
+
 /// Writes the document to `out` as it renders, not holding it whole.
 ZQ_API std::ostream& write_xml(std::ostream& out, const Value& v, Format format, const XmlOptions& options = {});
 ZQ_API std::ostream& write_xml(std::ostream& out, const Object& o, Format format, const XmlOptions& options = {});
 ZQ_API std::ostream& write_xml(std::ostream& out, const Array& a, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Value& v, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Object& o, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Array& a, Format format, const XmlOptions& options = {});
 ///@}
 
