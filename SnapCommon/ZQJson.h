@@ -13,13 +13,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "ZQExport.h"
@@ -118,8 +121,49 @@ inline constexpr bool is_value_source = is_kind<T> || std::is_same_v<T, Value> |
 template <class T>
 inline constexpr bool always_false = false;
 
+template <class T>
+using remove_cvref_t = std::remove_cv_t<std::remove_reference_t<T>>;
+
+// The kinds whose content lives in a node of its own, which an rvalue hands
+// over instead of having it copied.
+template <class T>
+inline constexpr bool is_owned_kind = is_one_of<T, String, Array, Object>;
+
+// What `Object::value` reads a member as.
+template <class T>
+inline constexpr bool is_member_reading =
+    (is_kind<T> && !std::is_same_v<T, Null>) || std::is_same_v<T, Value> || is_numeric<T>;
+
 // 2^53: every integer up to here is a double of its own.
 inline constexpr std::uint64_t kExactDoubleLimit = std::uint64_t{1} << 53;
+
+// The kind each type selects.
+template <class T>
+struct KindOf;
+template <>
+struct KindOf<Null> {
+    static constexpr ValueType kind = NullType;
+};
+template <>
+struct KindOf<Boolean> {
+    static constexpr ValueType kind = BooleanType;
+};
+template <>
+struct KindOf<String> {
+    static constexpr ValueType kind = StringType;
+};
+template <>
+struct KindOf<Number> {
+    static constexpr ValueType kind = NumberType;
+};
+template <>
+struct KindOf<Array> {
+    static constexpr ValueType kind = ArrayType;
+};
+template <>
+struct KindOf<Object> {
+    static constexpr ValueType kind = ObjectType;
+};
 }  // namespace detail
 /// @endcond
 
@@ -134,13 +178,15 @@ ZQ_API void assertion(const char* file, int line, const char* expr, bool ok);
 ///
 /// A String, Array or Object kind with no content is *released* (after
 /// `reset`): it reads as empty, copies as released, renders as empty.
-/// Values are not assignable (two Values never share content): change one
-/// with `import`.
+/// Two Values never share content: a copy or an assignment is deep, and a
+/// move hands the content over, leaving the source invalid.
 ///
 /// @code
 /// Value port(8080), name("disk-1"), flag(true), none(Null());
 /// if (const Number* n = port.get_if<Number>()) ...;
 /// std::optional<std::int64_t> whole = port.integer();   // 8080
+/// port = 8081;                                          // replaces the content
+/// Value taken = std::move(name);                        // name is invalid now
 /// @endcode
 class ZQ_API Value {
 public:
@@ -161,12 +207,46 @@ public:
     Value(const T& content) : type_(InvalidType), exact_(0), object_(nullptr) {
         import(content);
     }
+    /// Takes the content of `other`, which is left invalid; allocates nothing.
+    Value(Value&& other) noexcept : Value() { take(other); }
+    /// A String, Array or Object moved into a node of its own: its content is
+    /// handed over, not copied, and `content` is left empty.
+    template <class T, std::enable_if_t<detail::is_owned_kind<T>, int> = 0>
+    Value(T&& content) : Value() {
+        import(std::move(content));
+    }
     /// Releases the content.
     ~Value() { reset(); }
 
-    /// Two Values never share content, so there is no member-wise assignment;
-    /// use `import`.
-    Value& operator=(const Value&) = delete;
+    /// A deep copy of `other`, as `import(other)`: on allocation failure the
+    /// Value keeps its old content, and `other` may lie inside it.
+    Value& operator=(const Value& other) {
+        import(other);
+        return *this;
+    }
+    /// Takes the content of `other`, as `import(std::move(other))`.
+    Value& operator=(Value&& other) noexcept {
+        import(std::move(other));
+        return *this;
+    }
+    /// Replaces the content with any type a Value is made from (`v = 43;
+    /// v = "x"; v = obj;`), as `import` does; an rvalue String, Array or
+    /// Object is moved in.
+    template <class T, std::enable_if_t<detail::is_value_source<detail::remove_cvref_t<T>> &&
+                                            !std::is_same_v<detail::remove_cvref_t<T>, Value>,
+                                        int> = 0>
+    Value& operator=(T&& content) {
+        import(std::forward<T>(content));
+        return *this;
+    }
+
+    /// Exchanges the contents of two Values; allocates nothing. Neither may
+    /// lie inside the other: a Value would then hold itself.
+    void swap(Value& other) noexcept {
+        Value held(std::move(other));
+        other.take(*this);
+        take(held);
+    }
 
     /// @name Replacing the content
     /// Each import copies its argument before releasing the old content, so
@@ -186,6 +266,19 @@ public:
     /// Importing the Value itself changes nothing; an invalid Value makes
     /// this one invalid.
     void import(const Value& other);
+    /// Takes the content of `other`, which is left invalid (unless it is this
+    /// Value); allocates nothing. `other` may lie inside this Value, but may
+    /// not hold it: a Value would then hold itself.
+    void import(Value&& other) noexcept {
+        Value taken(std::move(other));
+        swap(taken);  // the old content leaves with `taken`
+    }
+    /// An rvalue String, Array or Object: its content is handed over into a
+    /// fresh node, and `content` is left empty. It may lie inside this Value.
+    template <class T, std::enable_if_t<detail::is_owned_kind<T>, int> = 0>
+    void import(T&& content) {
+        install(detail::KindOf<T>::kind, new T(std::move(content)));
+    }
     /// Any integer or floating type other than Number itself; bool and
     /// characters are not numbers. An integer beyond 2^53 that a double
     /// cannot hold is kept exactly (see `integer`).
@@ -208,6 +301,9 @@ public:
     /// True for the invalid state and for released content.
     bool empty() const;
 
+    /// The kind the Value holds; `InvalidType` when it holds nothing.
+    ValueType type() const { return type_; }
+
     /// Whether the Value holds the kind that `T` selects: Null, Boolean,
     /// Number, String, Array or Object. Any other `T` does not compile.
     template <class T>
@@ -218,6 +314,10 @@ public:
     /// the kind is not known.
     template <class T>
     const T& get() const;
+    /// The same, writable: edits go straight into the document. A released
+    /// String, Array or Object gets fresh empty content first.
+    template <class T>
+    T& get();
 
     /// Content of kind `T`, or null when the Value holds another kind. Never
     /// aborts. A released String, Array or Object reads as empty.
@@ -241,6 +341,16 @@ public:
     std::optional<std::int64_t> integer() const;
     /// The same for [0, 2^64 - 1].
     std::optional<std::uint64_t> unsigned_integer() const;
+
+    /// `get<Object>()[key]`: the member under `key`, added as null when
+    /// absent. A Value of another kind reports through `assertion` and
+    /// aborts.
+    Value& operator[](const String& key);
+    /// `get<Array>()[index]`: a Value of another kind, or an index past the
+    /// end, reports through `assertion` and aborts.
+    Value& operator[](std::size_t index);
+    /// The same, read-only.
+    const Value& operator[](std::size_t index) const;
 
     /// @name Reading JSON text
     /// Each answers whether the input was accepted; the Value first releases
@@ -272,6 +382,10 @@ private:
     // An integer the nearest double does not hold: its mark, kept beside it.
     void import_integer(bool negative, std::uint64_t magnitude);
 
+    // This Value, which owns nothing, takes the kind and content of `from`,
+    // which is left invalid.
+    void take(Value& from) noexcept;
+
     ValueType type_;
     // Under NumberType, what keeps an integer beyond 2^53 exactly; 0 for
     // none. It fills the room the content's alignment leaves after the kind.
@@ -285,27 +399,134 @@ private:
     };
 };
 
+/// @cond INTERNAL
+namespace detail {
+// An Object's members as pairs of `const String&` and `Member&` (Value or
+// const Value), in key order. The map holds pointers, so the pair is made
+// when asked for and kept in the iterator, where `auto& [key, value]` can
+// bind to it; it lasts until the iterator is read again. That makes this an
+// input iterator, though every pass over the same Object sees the same
+// members.
+template <class Member>
+class MemberIterator {
+public:
+    using value_type = std::pair<const String&, Member&>;
+    using reference = value_type&;
+    using pointer = value_type*;
+    using difference_type = std::ptrdiff_t;
+    using iterator_category = std::input_iterator_tag;
+
+    MemberIterator() = default;
+    explicit MemberIterator(std::map<String, Value*>::const_iterator at) : at_(at) {}
+    // A pair of references cannot be assigned, so the pair is not copied.
+    MemberIterator(const MemberIterator& other) : at_(other.at_) {}
+    MemberIterator& operator=(const MemberIterator& other) {
+        at_ = other.at_;
+        return *this;
+    }
+
+    reference operator*() const { return entry_.emplace(at_->first, *at_->second); }
+    pointer operator->() const { return &**this; }
+    MemberIterator& operator++() {
+        ++at_;
+        return *this;
+    }
+    MemberIterator operator++(int) { return MemberIterator(at_++); }
+    friend bool operator==(const MemberIterator& a, const MemberIterator& b) { return a.at_ == b.at_; }
+    friend bool operator!=(const MemberIterator& a, const MemberIterator& b) { return a.at_ != b.at_; }
+
+private:
+    std::map<String, Value*>::const_iterator at_;
+    mutable std::optional<value_type> entry_;
+};
+
+// An Array's elements as `Element&` (Value or const Value), in order.
+template <class Element>
+class ElementIterator {
+public:
+    using value_type = Value;
+    using reference = Element&;
+    using pointer = Element*;
+    using difference_type = std::ptrdiff_t;
+    using iterator_category = std::random_access_iterator_tag;
+
+    ElementIterator() = default;
+    explicit ElementIterator(std::vector<Value*>::const_iterator at) : at_(at) {}
+
+    reference operator*() const { return **at_; }
+    pointer operator->() const { return *at_; }
+    reference operator[](difference_type n) const { return *at_[n]; }
+    ElementIterator& operator++() {
+        ++at_;
+        return *this;
+    }
+    ElementIterator operator++(int) { return ElementIterator(at_++); }
+    ElementIterator& operator--() {
+        --at_;
+        return *this;
+    }
+    ElementIterator operator--(int) { return ElementIterator(at_--); }
+    ElementIterator& operator+=(difference_type n) {
+        at_ += n;
+        return *this;
+    }
+    ElementIterator& operator-=(difference_type n) {
+        at_ -= n;
+        return *this;
+    }
+    friend ElementIterator operator+(ElementIterator i, difference_type n) { return i += n; }
+    friend ElementIterator operator+(difference_type n, ElementIterator i) { return i += n; }
+    friend ElementIterator operator-(ElementIterator i, difference_type n) { return i -= n; }
+    friend difference_type operator-(const ElementIterator& a, const ElementIterator& b) { return a.at_ - b.at_; }
+    friend bool operator==(const ElementIterator& a, const ElementIterator& b) { return a.at_ == b.at_; }
+    friend bool operator!=(const ElementIterator& a, const ElementIterator& b) { return a.at_ != b.at_; }
+    friend bool operator<(const ElementIterator& a, const ElementIterator& b) { return a.at_ < b.at_; }
+    friend bool operator>(const ElementIterator& a, const ElementIterator& b) { return a.at_ > b.at_; }
+    friend bool operator<=(const ElementIterator& a, const ElementIterator& b) { return a.at_ <= b.at_; }
+    friend bool operator>=(const ElementIterator& a, const ElementIterator& b) { return a.at_ >= b.at_; }
+
+private:
+    std::vector<Value*>::const_iterator at_;
+};
+}  // namespace detail
+/// @endcond
+
 // ---------------------------------------------------------------------------
 /// Members in ascending byte-wise key order, one value per key, plus a
 /// pending key used while streaming alternating keys and values into it.
 ///
 /// @code
-/// Object server;
-/// server << Value("host") << Value("backup-01");    // a key, then its value
-/// server.import("port", Value(8080));              // or one member at once
-/// if (Value* port = server.find("port")) port->import(8081);
+/// Object server{{"host", "backup-01"}, {"port", 8080}};
+/// server["port"] = 8081;                              // edits the member in place
+/// int timeout = server.value("timeout", 30);          // 30: no such member
+/// for (auto& [key, value] : server) std::cout << key << ' ' << value << '\n';
+/// server << Value("user") << Value("backup");         // or stream a key, then its value
 /// @endcode
 class ZQ_API Object {
 public:
     /// The members, by key.
     using Map = std::map<String, Value*>;
+    /// One member as `begin` yields it: its key and its value.
+    using Member = std::pair<const String, Value>;
+    /// Walks the members in key order as pairs of `const String&` and
+    /// `Value&`; `for (auto& [key, value] : object)` binds to them. An input
+    /// iterator: the pair it yields lasts until it is read again.
+    using iterator = detail::MemberIterator<Value>;
+    /// The same, with `const Value&`.
+    using const_iterator = detail::MemberIterator<const Value>;
 
     /// An empty Object.
     Object() = default;
     /// A deep copy of `other`; the pending key is not copied.
     Object(const Object& other);
+    /// Takes the members and the pending key of `other`, which is left
+    /// empty with no key pending; allocates nothing.
+    Object(Object&& other) noexcept : Object() { swap(other); }
     /// An Object of one member.
     Object(const String& key, const Value& value);
+    /// The members listed, `Object{{"name", "disk-1"}, {"size", 4096}}`; a
+    /// key listed twice keeps its last value, as `import` does.
+    Object(std::initializer_list<Member> members);
     /// Releases every member.
     ~Object();
 
@@ -314,9 +535,27 @@ public:
     void import(const Object& other);
     /// Adds or replaces one member.
     void import(const String& key, const Value& value);
+    /// Adds or replaces one member, taking the content of `value` without
+    /// copying it; `value` is left invalid. It may lie inside this Object.
+    void import(const String& key, Value&& value);
 
     /// Becomes a deep copy of `other`.
     Object& operator=(const Object& other);
+    /// Takes the members and the pending key of `other`, which is left empty
+    /// with no key pending; allocates nothing. `other` may lie inside this
+    /// Object.
+    Object& operator=(Object&& other) noexcept {
+        Object taken(std::move(other));
+        swap(taken);  // the old members leave with `taken`
+        return *this;
+    }
+    /// Exchanges the members and the pending keys of two Objects; allocates
+    /// nothing.
+    void swap(Object& other) noexcept {
+        entries_.swap(other.entries_);
+        pending_key_.swap(other.pending_key_);
+        std::swap(key_pending_, other.key_pending_);
+    }
 
     /// Alternates: a String key, then its value. A key that is not a String
     /// reports through `assertion` and aborts.
@@ -330,6 +569,32 @@ public:
     bool empty() const { return entries_.empty(); }
     /// The members, in byte-wise key order.
     const Map& kv_map() const { return entries_; }
+    /// @name Members in key order
+    ///@{
+
+    /// From the first member, in byte-wise key order, to past the last.
+    iterator begin() { return iterator(entries_.begin()); }
+    iterator end() { return iterator(entries_.end()); }
+    const_iterator begin() const { return const_iterator(entries_.begin()); }
+    const_iterator end() const { return const_iterator(entries_.end()); }
+    ///@}
+
+    /// The member under `key`; when there is none, a null member is added
+    /// under it first. It is the Value this Object owns, so an assignment
+    /// through it edits the member in place.
+    Value& operator[](const String& key);
+    /// 0 is not a key: without this it would be taken as a null C string.
+    Value& operator[](std::nullptr_t) = delete;
+
+    /// The member under `key` read as a `T`, or `fallback` when there is no
+    /// such member or it holds another kind. `T` is Boolean, String, Array,
+    /// Object, Value (any member) or a numeric type: a floating type reads
+    /// any Number, an integer type only a whole Number within its range (see
+    /// `Value::integer`).
+    template <class T>
+    T value(const String& key, const T& fallback) const;
+    /// A String member, or `fallback` as a String: `value("name", "none")`.
+    String value(const String& key, const char* fallback) const;
 
     /// The member under `key`, or null when there is none.
     const Value* find(const String& key) const;
@@ -375,6 +640,7 @@ private:
     void absorb(Object& staged);
     void drop_pending_key();
 
+    // Every member below is moved by `swap`.
     Map entries_;
     String pending_key_;
     bool key_pending_ = false;
@@ -384,21 +650,42 @@ private:
 /// Values in insertion order.
 ///
 /// @code
-/// Array tags;
-/// tags << Value("fast") << Value(2);
+/// Array tags{"fast", 2, true, Null()};
+/// tags.push_back("local");
+/// for (Value& tag : tags) ...;
 /// if (const Value* first = tags.find(0)) std::cout << *first;
 /// @endcode
 class ZQ_API Array {
 public:
     /// The elements, in order.
     using Elements = std::vector<Value*>;
+    /// Walks the elements in order as `Value&`.
+    using iterator = detail::ElementIterator<Value>;
+    /// The same, as `const Value&`.
+    using const_iterator = detail::ElementIterator<const Value>;
 
     /// An empty Array.
     Array() = default;
     /// A deep copy of `other`.
     Array(const Array& other);
-    /// An Array of one element, a copy of `v`.
+    /// Takes the elements of `other`, which is left empty; allocates nothing.
+    Array(Array&& other) noexcept : Array() { swap(other); }
+    /// An Array of one element, a copy of `v`. A `v` that holds an array
+    /// becomes one nested element.
     Array(const Value& v);
+    /// The elements listed, two or more, each anything a Value is made from:
+    /// `Array{1, "two", true, Null()}`; an rvalue Array or Object is moved
+    /// in. One element goes to the constructors above, so `Array{x}` is one
+    /// element for a Value `x`, while `Array{Array{1, 2}}` is a copy of
+    /// `Array{1, 2}`, not an array in an array: write
+    /// `Array{Value(Array{1, 2})}` for that.
+    template <
+        class... T,
+        std::enable_if_t<(sizeof...(T) > 1) && (detail::is_value_source<detail::remove_cvref_t<T>> && ...), int> = 0>
+    Array(T&&... elements) : Array() {
+        elements_.reserve(sizeof...(T));
+        (push_back(Value(std::forward<T>(elements))), ...);
+    }
     /// Releases every element.
     ~Array();
 
@@ -407,6 +694,11 @@ public:
     void import(const Array& other);
     /// Appends one copy of `v`.
     void import(const Value& v);
+    /// Appends one copy of `v`, as `import(v)`.
+    void push_back(const Value& v) { import(v); }
+    /// Appends the content of `v` without copying it; `v` is left invalid.
+    /// It may be one of this Array's elements, or lie inside one.
+    void push_back(Value&& v);
 
     /// Appends copies of the elements of `other`, as `import` does.
     Array& operator<<(const Array& other) {
@@ -423,6 +715,15 @@ public:
     Array& operator=(const Array& other);
     /// The Array becomes exactly one element, a copy of `v`.
     Array& operator=(const Value& v);
+    /// Takes the elements of `other`, which is left empty; allocates nothing.
+    /// `other` may lie inside this Array.
+    Array& operator=(Array&& other) noexcept {
+        Array taken(std::move(other));
+        swap(taken);  // the old elements leave with `taken`
+        return *this;
+    }
+    /// Exchanges the elements of two Arrays; allocates nothing.
+    void swap(Array& other) noexcept { elements_.swap(other.elements_); }
 
     /// The number of elements.
     std::size_t size() const { return elements_.size(); }
@@ -430,6 +731,27 @@ public:
     bool empty() const { return elements_.empty(); }
     /// The elements, in order.
     const Elements& values() const { return elements_; }
+    /// @name Elements in order
+    ///@{
+
+    /// From the first element to past the last.
+    iterator begin() { return iterator(elements_.begin()); }
+    iterator end() { return iterator(elements_.end()); }
+    const_iterator begin() const { return const_iterator(elements_.begin()); }
+    const_iterator end() const { return const_iterator(elements_.end()); }
+    ///@}
+
+    /// The element at `index`; an index past the end reports through
+    /// `assertion` and aborts. Use `find` where the size is not known.
+    Value& operator[](std::size_t index) {
+        assertion(__FILE__, __LINE__, "index < size()", index < elements_.size());
+        return *elements_[index];
+    }
+    /// The same, read-only.
+    const Value& operator[](std::size_t index) const {
+        assertion(__FILE__, __LINE__, "index < size()", index < elements_.size());
+        return *elements_[index];
+    }
 
     /// The element at `index`, or null past the end.
     const Value* find(std::size_t index) const;
@@ -472,6 +794,38 @@ private:
 
     Elements elements_;
 };
+
+// ---------------------------------------------------------------------------
+/// @name Comparing
+/// Two documents are equal when they hold the same kind and the same
+/// content, deeply: strings byte for byte, members under the same keys,
+/// elements in the same order, and numbers as doubles, so NaN equals
+/// nothing, itself included. An integer kept beyond 2^53 (see
+/// `Value::integer`) compares by its exact value: it differs from another
+/// kept integer with the same nearest double and equals a double of the
+/// same value. Two invalid Values are equal; released content equals the
+/// empty content of its kind. An Object's pending key is not compared.
+/// However deep the documents, the comparison takes no stack per level.
+///@{
+
+/// Whether `a` and `b` are equal, as above.
+ZQ_API bool operator==(const Value& a, const Value& b);
+ZQ_API bool operator==(const Object& a, const Object& b);
+ZQ_API bool operator==(const Array& a, const Array& b);
+inline bool operator!=(const Value& a, const Value& b) { return !(a == b); }
+inline bool operator!=(const Object& a, const Object& b) { return !(a == b); }
+inline bool operator!=(const Array& a, const Array& b) { return !(a == b); }
+///@}
+
+/// @name Swapping
+/// `a.swap(b)`, for `using std::swap; swap(a, b);`.
+///@{
+
+/// Exchanges the contents of `a` and `b`.
+inline void swap(Value& a, Value& b) noexcept { a.swap(b); }
+inline void swap(Object& a, Object& b) noexcept { a.swap(b); }
+inline void swap(Array& a, Array& b) noexcept { a.swap(b); }
+///@}
 
 // ---------------------------------------------------------------------------
 /// @name Parsing
@@ -611,6 +965,7 @@ struct WriteOptions {
     /// One value per line and one TAB per level, the layout of `json()`;
     /// otherwise one line, the layout of `operator<<`.
     bool indent = false;
+    /// How numbers are written.
     Numbers numbers = Numbers::Shortest;
 };
 
@@ -633,6 +988,7 @@ ZQ_API std::ostream& dump(std::ostream& out, const Array& a, const WriteOptions&
 
 /// What `write_xml` and `xml_document` write.
 struct XmlOptions {
+    /// How numbers are written.
     Numbers numbers = Numbers::Shortest;
     /// The name of the one root element; it must be an XML name.
     String root = "json";
@@ -650,12 +1006,16 @@ struct XmlOptions {
 /// `assertion`. A scalar Value is one element, named as an unnamed array
 /// element is.
 ///@{
+
 /// Writes the document to `out` as it renders, not holding it whole.
 ZQ_API std::ostream& write_xml(std::ostream& out, const Value& v, Format format, const XmlOptions& options = {});
 ZQ_API std::ostream& write_xml(std::ostream& out, const Object& o, Format format, const XmlOptions& options = {});
 ZQ_API std::ostream& write_xml(std::ostream& out, const Array& a, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Value& v, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Object& o, Format format, const XmlOptions& options = {});
+/// The document as a string.
 ZQ_API std::string xml_document(const Array& a, Format format, const XmlOptions& options = {});
 ///@}
 
@@ -676,33 +1036,6 @@ ZQ_API std::string xml(const String& text, Format format);
 
 /// @cond INTERNAL
 namespace detail {
-template <class T>
-struct KindOf;
-template <>
-struct KindOf<Null> {
-    static constexpr ValueType kind = NullType;
-};
-template <>
-struct KindOf<Boolean> {
-    static constexpr ValueType kind = BooleanType;
-};
-template <>
-struct KindOf<String> {
-    static constexpr ValueType kind = StringType;
-};
-template <>
-struct KindOf<Number> {
-    static constexpr ValueType kind = NumberType;
-};
-template <>
-struct KindOf<Array> {
-    static constexpr ValueType kind = ArrayType;
-};
-template <>
-struct KindOf<Object> {
-    static constexpr ValueType kind = ObjectType;
-};
-
 // What a released Value reads as.
 template <class T>
 const T& empty_content() {
@@ -751,6 +1084,14 @@ template <>
 inline const Object& Value::get<Object>() const {
     assertion(__FILE__, __LINE__, "is<Object>()", is<Object>());
     return object_ ? *object_ : detail::empty_content<Object>();
+}
+
+template <class T>
+inline T& Value::get() {
+    static_assert(detail::is_kind<T> && !std::is_same_v<T, Null>,
+                  "Value::get<T>: T must be Boolean, Number, String, Array or Object");
+    static_cast<const Value&>(*this).get<T>();  // reports another kind
+    return *get_if<T>();
 }
 
 template <class T>
@@ -858,13 +1199,42 @@ inline void Value::import(const Array& a) { install(ArrayType, new Array(a)); }
 
 inline void Value::import(const Object& o) { install(ObjectType, new Object(o)); }
 
+inline void Value::take(Value& from) noexcept {
+    type_ = from.type_;
+    exact_ = from.exact_;
+    switch (type_) {
+        case NumberType:
+            number_ = from.number_;
+            break;
+        case BooleanType:
+            boolean_ = from.boolean_;
+            break;
+        case StringType:
+            string_ = from.string_;
+            break;
+        case ArrayType:
+            array_ = from.array_;
+            break;
+        case ObjectType:
+            object_ = from.object_;
+            break;
+        default:
+            break;
+    }
+    from.type_ = InvalidType;
+    from.exact_ = 0;
+    from.object_ = nullptr;
+}
+
 inline void Value::import(const Value& other) {
     if (&other == this) return;
     switch (static_cast<std::uint32_t>(other.type_)) {
-        case NumberType:
+        case NumberType: {
+            const std::uint32_t exact = other.exact_;  // `other` may lie in the content import releases
             import(other.number_);
-            exact_ = other.exact_;
+            exact_ = exact;
             return;
+        }
         case BooleanType:
             import(other.boolean_);
             return;
@@ -889,6 +1259,45 @@ inline void Value::import(const Value& other) {
     }
 }
 
+inline Value& Value::operator[](const String& key) { return get<Object>()[key]; }
+
+inline Value& Value::operator[](std::size_t index) { return get<Array>()[index]; }
+
+inline const Value& Value::operator[](std::size_t index) const { return get<Array>()[index]; }
+
+// ---------------------------------------------------------------------------
+// Inline members of Object.
+
+template <class T>
+inline T Object::value(const String& key, const T& fallback) const {
+    static_assert(detail::is_member_reading<T>,
+                  "Object::value<T>: T must be Boolean, String, Array, Object, Value or a numeric type");
+    const Value* member = find(key);
+    if (!member) return fallback;
+    if constexpr (std::is_same_v<T, Value>) {
+        return *member;
+    } else if constexpr (std::is_same_v<T, Boolean>) {
+        if (const Boolean* b = member->get_if<Boolean>()) return *b;
+    } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+        const std::optional<std::int64_t> n = member->integer();
+        if (n && static_cast<std::int64_t>(static_cast<T>(*n)) == *n) return static_cast<T>(*n);
+    } else if constexpr (std::is_integral_v<T>) {
+        const std::optional<std::uint64_t> n = member->unsigned_integer();
+        if (n && static_cast<std::uint64_t>(static_cast<T>(*n)) == *n) return static_cast<T>(*n);
+    } else if constexpr (std::is_floating_point_v<T>) {
+        if (const Number* n = member->get_if<Number>()) return static_cast<T>(*n);
+    } else if constexpr (detail::is_member_reading<T>) {
+        if (const T* content = member->get_if<T>()) return *content;
+    }
+    return fallback;
+}
+
+inline String Object::value(const String& key, const char* fallback) const {
+    const Value* member = find(key);
+    if (const String* text = member ? member->get_if<String>() : nullptr) return *text;
+    return fallback;
+}
+
 /// @endcond
 
 }  // namespace zqjson
@@ -906,5 +1315,12 @@ ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Value& v);
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Array& a);
 ZQ_API std::ostream& operator<<(std::ostream& out, const zqjson::Object& o);
 ///@}
+
+namespace zqjson {
+// Found by argument-dependent lookup too: inside a namespace that declares
+// an operator<< of its own, that one hides the global ones from ordinary
+// lookup. Only a name is added; the exported symbols stay as they are.
+using ::operator<<;
+}  // namespace zqjson
 
 #endif

@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
         return std::cerr << argv[1] << ": needs server.host, server.port and logging.debug\n", 1;
     std::cout << host->get<String>() << ':' << *port->integer() << (debug->get<Boolean>() ? " (debug)\n" : "\n");
 
-    port->import(*port->integer() + 1);
+    *port = *port->integer() + 1;
     std::ofstream out(argv[1]);
-    out << config.get<Object>().json();
+    dump(out, config, {true});
     return out.flush() ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the module into a scratch prefix, then builds and runs a small
-# consumer against the installed tree twice: through find_package(ZQJson
-# CONFIG) and through pkg-config.
+# consumer against the installed tree, through find_package(ZQJson CONFIG)
+# and through pkg-config, with the README's lines; against the build tree
+# with the README's line; and with add_subdirectory of the source tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/prereqs.sh
@@ -24,8 +25,23 @@ cmake --build "$build/consumer-cmake"
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name zqjson.pc)")
 # shellcheck disable=SC2046 # the flags are separate words
-g++ -std=c++17 -o "$build/consumer-pkg-config" "$consumer/consumer.cpp" $(pkg-config --cflags --libs zqjson)
-LD_LIBRARY_PATH=$(pkg-config --variable=libdir zqjson) "$build/consumer-pkg-config"
+g++ -std=c++17 "$consumer/consumer.cpp" -o "$build/consumer-pkg-config" $(pkg-config --cflags --libs zqjson) \
+    -Wl,-rpath,"$(pkg-config --variable=libdir zqjson)"
+"$build/consumer-pkg-config"
+
+echo "== consumer against the build tree"
+g++ -std=c++17 -I"$PWD" "$consumer/consumer.cpp" -o "$build/consumer-build-tree" -L"$PWD/$build" -lzqso_null \
+    -Wl,-rpath,"$PWD/$build"
+"$build/consumer-build-tree"
+g++ -std=c++17 -DZQ_JSON_ONLY -I"$PWD" "$consumer/consumer.cpp" -o "$build/consumer-build-tree-static" \
+    "$PWD/$build/libzqjson.a"
+"$build/consumer-build-tree-static"
+
+echo "== consumer through add_subdirectory"
+cmake -S "$consumer" -B "$build/consumer-subdirectory" -DZQJSON_SOURCE_DIR="$PWD" -DZQ_WERROR=ON >/dev/null
+cmake --build "$build/consumer-subdirectory" -j "$(jobs)"
+"$build/consumer-subdirectory/consumer"
+"$build/consumer-subdirectory/consumer_static"
 
 echo "== one version everywhere"
 package_version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$(find "$prefix" -name ZQJsonConfigVersion.cmake)")

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -29,13 +30,15 @@ enum class Path { Any, Slabs };
 struct Requests {
     Path counted = Path::Any;
     long seen = 0;
-    long refused = 0;
+    long refused = 0;  // kEveryRequest: all of them
     bool refusal_made = false;
     long live = 0;  // blocks handed out and not given back
 
+    static constexpr long kEveryRequest = -1;
+
     bool admit(Path path) {
         if (counted != Path::Any && path != counted) return true;
-        if (++seen != refused) return true;
+        if (++seen != refused && refused != kEveryRequest) return true;
         refusal_made = true;
         return false;
     }
@@ -263,6 +266,21 @@ const Row kRows[] = {
          t.object.import("added", in.value);
          return std::string();
      }},
+    {"Value::operator=",
+     [](Targets& t, const Inputs& in) {
+         t.value = in.value;
+         return std::string();
+     }},
+    {"Array::push_back",
+     [](Targets& t, const Inputs& in) {
+         t.array.push_back(in.value);
+         return std::string();
+     }},
+    {"lists",
+     [](Targets&, const Inputs& in) {
+         return compact(Array{in.value, Object{{"k", in.array}}});
+     }},
+    {"operator==", [](Targets&, const Inputs& in) { return answer(in.value == in.value); }},
     {"Object streamed member",
      [](Targets& t, const Inputs& in) {
          t.object << Value("added") << in.object;
@@ -348,6 +366,64 @@ long refuse_each_request(const Row& row, const Inputs& in, Path path) {
     }
     ADD_FAILURE() << "still asking for memory after " << kMostRequests << " requests";
     return kMostRequests;
+}
+
+// Where a move puts what it takes, built in place so that nothing else is
+// made there.
+struct Landing {
+    std::string state() const {
+        return (value ? compact(*value) : "-") + " | " + (object ? compact(*object) : "-") + " | " +
+               (array ? compact(*array) : "-");
+    }
+
+    std::optional<Value> value;
+    std::optional<Object> object;
+    std::optional<Array> array;
+};
+
+// Moves hand content over: with every request for memory refused they still
+// succeed, and those that release nothing ask for none.
+TEST(AllocationFailure, MovesNeedNoMemory) {
+    const struct {
+        const char* name;
+        void (*move)(Targets& from, Landing& to);
+        bool releases;  // content of the target's own, which may take memory to release
+    } moves[] = {
+        {"Value(Value&&)", [](Targets& from, Landing& to) { to.value.emplace(std::move(from.value)); }, false},
+        {"Value = Value&&", [](Targets& from, Landing& to) { to.value.emplace() = std::move(from.value); }, false},
+        {"Value = Value&&, over content",
+         [](Targets& from, Landing&) { from.value = std::move(*from.object.find("kept")); }, true},
+        {"Value::swap", [](Targets& from, Landing& to) { swap(to.value.emplace(), from.value); }, false},
+        {"Object(Object&&)", [](Targets& from, Landing& to) { to.object.emplace(std::move(from.object)); }, false},
+        {"Object = Object&&, over content",
+         [](Targets& from, Landing&) { from.object = std::move(*from.value.get_if<Object>()); }, true},
+        {"Object::swap", [](Targets& from, Landing& to) { swap(to.object.emplace(), from.object); }, false},
+        {"Array(Array&&)", [](Targets& from, Landing& to) { to.array.emplace(std::move(from.array)); }, false},
+        {"Array = Array&&, over content", [](Targets& from, Landing&) { from.array = Array(); }, true},
+        {"Array::swap", [](Targets& from, Landing& to) { swap(to.array.emplace(), from.array); }, false},
+    };
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.name);
+        std::string expected;
+        {
+            Targets from;
+            Landing to;
+            m.move(from, to);
+            expected = from.state() + " / " + to.state();
+        }
+        const long live_before = g_requests.live;
+        {
+            Targets from;
+            Landing to;
+            g_requests = {Path::Any, 0, Requests::kEveryRequest, false, g_requests.live};
+            m.move(from, to);
+            const long seen = g_requests.seen;
+            g_requests.refused = 0;
+            EXPECT_TRUE(m.releases || seen == 0) << seen << " requests";
+            EXPECT_EQ(from.state() + " / " + to.state(), expected);
+        }
+        EXPECT_EQ(g_requests.live, live_before);
+    }
 }
 
 TEST(AllocationFailure, EveryEntryPointUnderEveryRefusedRequest) {

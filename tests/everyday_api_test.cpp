@@ -3,16 +3,19 @@
 // and JSON Pointer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <istream>
 #include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
@@ -296,4 +299,323 @@ TEST(Pointer, EditsInPlace) {
     lookup(config, "/server/hosts/0")->import("b");
     lookup(config, "/server")->get_if<Object>()->erase("hosts");
     EXPECT_EQ(compact(&config), R"({"server": {"port": 8080}})");
+}
+
+// ---------------------------------------------------------------------------
+// What a newcomer writes first: moves, assignment, comparison, lists,
+// iteration, subscripts and typed defaults.
+
+namespace {
+
+constexpr std::uint64_t kTwoTo60 = std::uint64_t{1} << 60;
+
+Value released(Value v) {
+    v.reset();
+    return v;
+}
+
+// Where a Value's string or container lives, to tell content handed over
+// from a copy.
+const void* content_of(const Value& v) {
+    if (const String* s = v.get_if<String>()) return s;
+    if (const Array* a = v.get_if<Array>()) return a;
+    if (const Object* o = v.get_if<Object>()) return o;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Value, MovesHandTheContentOverAndLeaveTheSourceInvalid) {
+    const Value kinds[] = {Value(2.5),
+                           Value(kTwoTo60 + 1),
+                           Value("text"),
+                           Value(true),
+                           Value(Null()),
+                           Value(Array{1, Array{2, 3}}),
+                           Value(Object{{"k", Object{{"n", 1}}}}),
+                           Value(),
+                           released(Array{1})};
+    for (const Value& original : kinds) {
+        SCOPED_TRACE(dump(original));
+        Value from(original);
+        const void* content = content_of(from);
+        Value constructed(std::move(from));
+        Value assigned(Array{1});
+        assigned = std::move(constructed);
+        Value imported("old");
+        imported.import(std::move(assigned));
+        Value swapped;
+        swap(swapped, imported);
+        EXPECT_EQ(swapped, original);
+        EXPECT_EQ(swapped.type(), original.type());
+        EXPECT_EQ(swapped.unsigned_integer(), original.unsigned_integer());
+        EXPECT_EQ(content_of(swapped), content);
+        for (const Value* source : {&from, &constructed, &assigned, &imported}) EXPECT_EQ(source->type(), InvalidType);
+    }
+
+    // A vector that grows moves its Values; so do Arrays and Objects moved
+    // into a Value.
+    std::vector<Value> values;
+    values.emplace_back(Array{1, 2});
+    const void* first = content_of(values[0]);
+    for (int i = 0; i < 100; ++i) values.emplace_back(i);
+    EXPECT_EQ(content_of(values[0]), first);
+    Array elements{Array{1}, "x"};
+    const Value* element = elements.find(0);
+    Value holder(std::move(elements));
+    EXPECT_EQ(holder.get<Array>().find(0), element);
+    Object members{{"k", 1}};
+    const Value* member = members.find("k");
+    holder = std::move(members);
+    EXPECT_EQ(holder.get<Object>().find("k"), member);
+    EXPECT_TRUE(elements.empty() && members.empty());
+}
+
+TEST(Containers, MovesTakeEverythingAndLeaveTheSourceEmpty) {
+    Object source{{"a", Array{1}}};
+    source << Value("pending");
+    const Value* member = source.find("a");
+    Object moved(std::move(source));
+    EXPECT_EQ(moved.find("a"), member);
+    moved << Value(2);                 // the pending key came along
+    source << Value("k") << Value(3);  // and left the source without one
+    EXPECT_EQ(dump(moved), R"({"a": [1], "pending": 2})");
+    EXPECT_EQ(dump(source), R"({"k": 3})");
+    source = std::move(moved);
+    swap(source, moved);
+    EXPECT_EQ(moved.find("a"), member);
+    EXPECT_TRUE(source.empty());
+
+    Array elements{"x", Object{}};
+    const Value* element = elements.find(1);
+    Array taken(std::move(elements));
+    elements = std::move(taken);
+    elements.swap(taken);
+    EXPECT_EQ(taken.find(1), element);
+    EXPECT_TRUE(elements.empty());
+}
+
+TEST(Value, AssignmentReplacesTheContent) {
+    const Value document = Object{{"k", Array{1}}};
+    Array moved_from{1, 2};
+    Value v;
+    const struct {
+        const char* name;
+        std::function<void()> assign;
+        const char* json;
+    } cases[] = {
+        {"int", [&] { v = 43; }, "43"},
+        {"exact integer", [&] { v = kTwoTo60 + 1; }, "1152921504606846977"},
+        {"literal", [&] { v = "x"; }, R"("x")"},
+        {"Value", [&] { v = document; }, R"({"k": [1]})"},
+        {"Object", [&] { v = document.get<Object>(); }, R"({"k": [1]})"},
+        {"moved Array", [&] { v = std::move(moved_from); }, "[1, 2]"},
+        {"invalid", [&] { v = Value(); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        v = document;
+        c.assign();
+        EXPECT_EQ(dump(v), c.json);
+    }
+    EXPECT_TRUE(moved_from.empty());
+}
+
+TEST(Comparing, SameKindAndSameContentDeeply) {
+    const Number nan = std::numeric_limits<Number>::quiet_NaN();
+    const Number two_to_60 = std::ldexp(Number(1), 60);
+    const struct {
+        const char* name;
+        Value a;
+        Value b;
+        bool equal;
+    } cases[] = {
+        {"numbers", Value(1), Value(1.0), true},
+        {"zeros of both signs", Value(0.0), Value(-0.0), true},
+        {"NaN", Value(nan), Value(nan), false},
+        {"kept integer and the double of its value", Value(kTwoTo60), Value(two_to_60), true},
+        {"kept integer and its nearest double", Value(kTwoTo60 + 1), Value(two_to_60), false},
+        {"kept integers of one nearest double", Value(kTwoTo60 + 1), Value(kTwoTo60 + 2), false},
+        {"least int64", Value(std::numeric_limits<std::int64_t>::min()), Value(-std::ldexp(Number(1), 63)), true},
+        {"number and its text", Value(1), Value("1"), false},
+        {"strings differing in a byte", Value("a"), Value("b"), false},
+        {"true and false", Value(true), Value(false), false},
+        {"nulls", Value(Null()), Value(Null()), true},
+        {"invalid Values", Value(), Value(), true},
+        {"invalid and null", Value(), Value(Null()), false},
+        {"released and empty string", released("s"), Value(""), true},
+        {"released and empty array", released(Array{1}), Value(Array()), true},
+        {"released array and released object", released(Array()), released(Object()), false},
+        {"arrays", Value(Array{1, "x", Array{}}), Value(Array{1, "x", Array{}}), true},
+        {"arrays in another order", Value(Array{1, 2}), Value(Array{2, 1}), false},
+        {"array and its prefix", Value(Array{1, 2}), Value(Array{1}), false},
+        {"objects made in another order", Value(Object{{"a", 1}, {"b", 2}}), Value(Object{{"b", 2}, {"a", 1}}), true},
+        {"objects with another key", Value(Object{{"a", 1}}), Value(Object{{"b", 1}}), false},
+        {"a difference deep inside", Value(Object{{"a", Array{Object{{"b", Array{1, 2}}}}}}),
+         Value(Object{{"a", Array{Object{{"b", Array{1, 3}}}}}}), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.a == c.b, c.equal);
+        EXPECT_EQ(c.b != c.a, !c.equal);
+        if (c.a.is<Array>() && c.b.is<Array>()) {
+            EXPECT_EQ(c.a.get<Array>() == c.b.get<Array>(), c.equal);
+        }
+        if (c.a.is<Object>() && c.b.is<Object>()) {
+            EXPECT_EQ(c.a.get<Object>() == c.b.get<Object>(), c.equal);
+        }
+    }
+    Object pending{{"a", 1}};
+    pending << Value("key");
+    EXPECT_EQ(pending, (Object{{"a", 1}}));
+}
+
+TEST(Lists, MakeObjectsAndArrays) {
+    const Value x(Array{1, 2});
+    const struct {
+        const char* name;
+        Value made;
+        const char* json;
+    } cases[] = {
+        {"object", Object{{"name", "disk-1"}, {"size", 4096}, {"tags", Array{"a", "b"}}},
+         R"({"name": "disk-1", "size": 4096, "tags": ["a", "b"]})"},
+        {"key listed twice", Object{{"k", 1}, {"k", 2}}, R"({"k": 2})"},
+        {"one object: a copy", Object{Object{{"a", 1}}}, R"({"a": 1})"},
+        {"a key and a value", Object{"k", 1}, R"({"k": 1})"},
+        {"array", Array{1, "two", true, Null(), kTwoTo60 + 1}, R"([1, "two", true, null, 1152921504606846977])"},
+        {"one number", Array{1}, "[1]"},
+        {"one object", Array{Object{{"a", 1}}}, R"([{"a": 1}])"},
+        {"one Value holding an array", Array{x}, "[[1, 2]]"},
+        {"one array: a copy", Array{Array{1, 2}}, "[1, 2]"},
+        {"an array in an array", Array{Value(Array{1, 2})}, "[[1, 2]]"},
+        {"arrays in an array", Array{Array{1}, Array{2}}, "[[1], [2]]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dump(c.made), c.json);
+    }
+}
+
+TEST(Iteration, MembersInKeyOrderAndElementsInOrder) {
+    Object o{{"b", 2}, {"a", 1}, {"", 0}};
+    std::string keys;
+    for (auto& [key, value] : o) {
+        keys += key + ",";
+        value = key;
+    }
+    EXPECT_EQ(keys, ",a,b,");
+    EXPECT_EQ(dump(o), R"({"": "", "a": "a", "b": "b"})");
+    const Object& read_only = o;
+    const auto found =
+        std::find_if(read_only.begin(), read_only.end(), [](const auto& member) { return member.second == "b"; });
+    ASSERT_NE(found, read_only.end());
+    EXPECT_EQ(&found->second, read_only.find("b"));
+    EXPECT_EQ(std::distance(read_only.begin(), read_only.end()), 3);
+
+    Array a{3, 1, 2};
+    for (Value& element : a) element = *element.integer() * 10;
+    std::sort(a.begin(), a.end(), [](const Value& x, const Value& y) { return x.get<Number>() < y.get<Number>(); });
+    EXPECT_EQ(dump(a), "[10, 20, 30]");
+    const Array& elements = a;
+    EXPECT_EQ(std::find(elements.begin(), elements.end(), 20) - elements.begin(), 1);
+    // Sorting moves the contents of the elements, containers included.
+    Array lists{Array{2, "b", 0}, Array{1}, Array{}};
+    std::sort(lists.begin(), lists.end(),
+              [](const Value& x, const Value& y) { return x.get<Array>().size() < y.get<Array>().size(); });
+    EXPECT_EQ(dump(lists), R"([[], [1], [2, "b", 0]])");
+}
+
+TEST(Subscripts, ReachMembersAndElements) {
+    Value doc = Object{{"list", Array{1, 2}}};
+    doc["list"][0] = "first";
+    doc["list"].get<Array>().push_back(3);
+    doc["new"] = Object{};
+    doc["new"]["deep"] = true;
+    EXPECT_EQ(dump(doc), R"({"list": ["first", 2, 3], "new": {"deep": true}})");
+    Object& o = doc.get<Object>();
+    o["added"];
+    EXPECT_EQ(dump(o["added"]), "null");
+    EXPECT_EQ(&o["list"], o.find("list"));
+    EXPECT_EQ(std::as_const(o).find("list")->get<Array>()[1], 2);
+}
+
+TEST(SubscriptsDeathTest, OutOfRangeOrAnotherKindAborts) {
+    Array a{1};
+    EXPECT_DEATH(a[1], "'index < size\\(\\)' failed at [^:]*ZQJson\\.h:[0-9]+ -> ");
+    EXPECT_DEATH(std::as_const(a)[1], "'index < size\\(\\)' failed");
+    Value number(1);
+    EXPECT_DEATH(number["k"], "'is<Object>\\(\\)' failed");
+    EXPECT_DEATH(number[0], "'is<Array>\\(\\)' failed");
+}
+
+TEST(Object, ValueReadsAMemberOrTheFallback) {
+    const Object config{{"port", 8080},   {"negative", -1}, {"big", std::int64_t{1} << 40}, {"ratio", 0.5},
+                        {"name", "disk"}, {"debug", true},  {"list", Array{1, 2}},          {"exact", kTwoTo60 + 1}};
+    const struct {
+        const char* name;
+        Value read;
+        Value expected;
+    } cases[] = {
+        {"int", config.value("port", 0), 8080},
+        {"int, missing", config.value("missing", 7), 7},
+        {"int, from a string", config.value("name", 7), 7},
+        {"int, from a fraction", config.value("ratio", 7), 7},
+        {"int, out of range", config.value("big", 7), 7},
+        {"int16, out of range", config.value<std::int16_t>("port", 7), 8080},
+        {"unsigned, negative", config.value("negative", 7u), 7u},
+        {"uint64, exact", config.value("exact", std::uint64_t{7}), kTwoTo60 + 1},
+        {"double, from an integer", config.value("port", 1.0), 8080.0},
+        {"double, from a boolean", config.value("debug", 1.0), 1.0},
+        {"literal", config.value("name", "none"), "disk"},
+        {"literal, from a number", config.value("port", "none"), "none"},
+        {"Boolean", config.value("debug", false), true},
+        {"Boolean, from a number", config.value("port", false), false},
+        {"Array", config.value("list", Array()), Array{1, 2}},
+        {"Object, from an array", config.value("list", Object{{"k", 1}}), Object{{"k", 1}}},
+        {"Value", config.value("list", Value()), Array{1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.read, c.expected);
+    }
+}
+
+// Arguments that lie inside what an operation replaces, or that are the
+// target itself.
+TEST(Aliasing, PartsOfTheTargetAreTakenBeforeItIsReplaced) {
+    Object o{{"b", 1}};
+    o["a"] = o;  // the member exists, null, when the copy is made
+    EXPECT_EQ(dump(o), R"({"a": {"a": null, "b": 1}, "b": 1})");
+    o = Object{{"b", 1}};
+    o["a"] = Value(o);
+    EXPECT_EQ(dump(o), R"({"a": {"b": 1}, "b": 1})");
+    o = Object{{"j", Array{1}}, {"k", 2}};
+    o.import("k", std::move(*o.find("j")));
+    o.import("j", std::move(*o.find("k")));
+    EXPECT_EQ(dump(o), R"({"j": [1], "k": null})");  // what a move leaves is invalid, written as null
+    o = Object{{"inner", Object{{"n", 1}}}, {"other", 2}};
+    o = std::move(o["inner"].get<Object>());
+    EXPECT_EQ(dump(o), R"({"n": 1})");
+
+    Value v = Object{{"x", kTwoTo60 + 1}, {"y", 2}};
+    v = v.get<Object>()["x"];
+    EXPECT_EQ(dump(v), "1152921504606846977");
+    v = Array{Array{1, 2}, 3};
+    v = std::move(v[0]);
+    EXPECT_EQ(dump(v), "[1, 2]");
+    v = Array{Array{1, 2}, 3};
+    v.import(std::move(v[0].get<Array>()));
+    Value& same = v;
+    v = same;
+    v = std::move(same);
+    swap(v, same);
+    EXPECT_EQ(dump(v), "[1, 2]");
+
+    Array a{Array{1}, 2};
+    a.push_back(a[0]);
+    a.push_back(std::move(a[0]));
+    a.erase(0);
+    EXPECT_EQ(dump(a), "[2, [1], [1]]");
+    a = std::move(a[1].get<Array>());
+    EXPECT_EQ(dump(a), "[1]");
 }

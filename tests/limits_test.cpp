@@ -323,20 +323,29 @@ std::unique_ptr<Array> nested_arrays(std::size_t levels) {
     return root;
 }
 
-// Copying, compact output and destruction take no stack per level: a
-// million levels go on a thread with the common 8 MiB stack.
+// Copying, comparing, compact output and destruction take no stack per
+// level: a million levels go on a thread with the common 8 MiB stack.
 TEST(Limits, MillionLevelsCopyWriteAndGoOnAnOrdinaryStack) {
     constexpr std::size_t kLevels = 1000000;
     std::size_t written = 0;
+    bool equal_copy = false, differs_at_the_bottom = true;
     auto work = [&] {
         auto root = nested_arrays(kLevels + 1);
-        const Array copy(*root);
+        Array copy(*root);
+        equal_copy = copy == *root;
+        Array* innermost = &copy;
+        while (!innermost->empty()) innermost = &(*innermost)[0].get<Array>();
+        innermost->push_back(Null());
+        differs_at_the_bottom = copy != *root;
+        innermost->erase(0);
         root.reset();
         std::ostringstream out;
         out << copy;
         written = out.str().size();
     };
     run_on_stack(8 << 20, work);
+    EXPECT_TRUE(equal_copy);
+    EXPECT_TRUE(differs_at_the_bottom);
     EXPECT_EQ(written, 2 * (kLevels + 1));
 }
 

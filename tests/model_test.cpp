@@ -188,6 +188,11 @@ TEST(Value, ImportOfItsOwnContent) {
     Value o(nested_document());
     o.import(o.get<Object>());
     EXPECT_EQ(show(o), show(Value(nested_document())));
+
+    const std::uint64_t kept = (std::uint64_t{1} << 60) + 1;
+    Value holder(Object("n", Value(kept)));
+    holder.import(*holder.get<Object>().find("n"));
+    EXPECT_EQ(holder.unsigned_integer(), kept);
 }
 
 TEST(Object, KeysIterateInByteOrder) {

@@ -1,5 +1,5 @@
-// The document model: Object and Array ownership, merging and copying, and
-// the library's failure report.
+// The document model: Object and Array ownership, merging, copying and
+// comparing, and the library's failure report.
 // The failure report ends in the runtime's assertion failure in every build,
 // also in those that compile other assertions out.
 #undef NDEBUG
@@ -166,7 +166,83 @@ std::optional<detail::ExactInteger> whole_number(const Value& v) {
     return detail::ExactInteger{std::signbit(d) && magnitude != 0, static_cast<std::uint64_t>(magnitude)};
 }
 
+// Whether two Numbers are equal: as doubles, unless one keeps an integer
+// beyond 2^53, which the other must then equal exactly.
+bool same_number(const Value& a, const Value& b) {
+    detail::ExactInteger kept;
+    if (!ModelAccess::exact_integer(a, kept) && !ModelAccess::exact_integer(b, kept))
+        return ModelAccess::number(a) == ModelAccess::number(b);
+    const auto x = whole_number(a);
+    const auto y = whole_number(b);
+    return x && y && x->negative == y->negative && x->magnitude == y->magnitude;
+}
+
+// Pairs of values still to be compared.
+using Comparisons = std::vector<std::pair<const Value*, const Value*>>;
+
+bool same_elements(const Array& a, const Array& b, Comparisons& nested) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) nested.emplace_back(a.values()[i], b.values()[i]);
+    return true;
+}
+
+bool same_members(const Object& a, const Object& b, Comparisons& nested) {
+    if (a.size() != b.size()) return false;
+    auto theirs = b.kv_map().begin();
+    for (const auto& [key, value] : a.kv_map()) {
+        if (key != theirs->first) return false;
+        nested.emplace_back(value, theirs->second);
+        ++theirs;
+    }
+    return true;
+}
+
+// Whether `a` and `b` are alike as far as they hold content themselves; the
+// children of two containers go to `nested`, to be compared in turn.
+bool alike(const Value& a, const Value& b, Comparisons& nested) {
+    if (a.type() != b.type()) return false;
+    switch (a.type()) {
+        case NumberType:
+            return same_number(a, b);
+        case BooleanType:
+            return ModelAccess::boolean(a) == ModelAccess::boolean(b);
+        case StringType:
+            return a.get<String>() == b.get<String>();  // released content reads as empty
+        case ArrayType:
+            return same_elements(a.get<Array>(), b.get<Array>(), nested);
+        case ObjectType:
+            return same_members(a.get<Object>(), b.get<Object>(), nested);
+        default:
+            return true;
+    }
+}
+
+// Deep documents are compared without recursion, the pairs still to come
+// kept on the heap.
+bool equal(const Value& a, const Value& b) {
+    Comparisons nested;
+    if (!alike(a, b, nested)) return false;
+    while (!nested.empty()) {
+        const auto [x, y] = nested.back();
+        nested.pop_back();
+        if (!alike(*x, *y, nested)) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool operator==(const Value& a, const Value& b) { return equal(a, b); }
+
+bool operator==(const Object& a, const Object& b) {
+    const ModelAccess::Borrowed<Object> x(a), y(b);
+    return equal(x.value(), y.value());
+}
+
+bool operator==(const Array& a, const Array& b) {
+    const ModelAccess::Borrowed<Array> x(a), y(b);
+    return equal(x.value(), y.value());
+}
 
 std::optional<std::int64_t> Value::integer() const {
     const auto n = whole_number(*this);
@@ -191,6 +267,10 @@ std::optional<std::uint64_t> Value::unsigned_integer() const {
 Object::Object(const Object& other) : Object() { copy_entries_from(other); }
 
 Object::Object(const String& key, const Value& value) : Object() { import(key, value); }
+
+Object::Object(std::initializer_list<Member> members) : Object() {
+    for (const auto& [key, value] : members) import(key, value);
+}
 
 Object::~Object() { reset(); }
 
@@ -237,6 +317,24 @@ void Object::import(const String& key, const Value& value) {
     add_copy(staged.entries_, key, value);
     absorb(staged);
     drop_pending_key();
+}
+
+void Object::import(const String& key, Value&& value) {
+    Object staged;
+    Value*& slot = staged.entries_.emplace(key, nullptr).first->second;
+    slot = new Value(std::move(value));  // the node is had before anything is taken
+    absorb(staged);
+    drop_pending_key();
+}
+
+Value& Object::operator[](const String& key) {
+    auto at = entries_.lower_bound(key);
+    if (at == entries_.end() || at->first != key) {
+        auto fresh = std::make_unique<Value>(Null());
+        at = entries_.emplace_hint(at, key, fresh.get());
+        fresh.release();
+    }
+    return *at->second;
 }
 
 const Value* Object::find(const String& key) const {
@@ -321,6 +419,14 @@ void Array::import(const Value& v) {
     auto fresh = std::make_unique<Value>(v);
     elements_.push_back(fresh.get());
     fresh.release();
+}
+
+// The node and the room for it are had before anything is taken from `v`,
+// so that a failure leaves `v` as it was.
+void Array::push_back(Value&& v) {
+    auto fresh = std::make_unique<Value>();
+    elements_.push_back(fresh.get());
+    fresh.release()->import(std::move(v));
 }
 
 const Value* Array::find(std::size_t index) const { return index < elements_.size() ? elements_[index] : nullptr; }
