@@ -6,6 +6,9 @@
 #   scripts/suite.sh clang     optimised, with clang++
 #   scripts/suite.sh asan      AddressSanitizer and UndefinedBehaviorSanitizer
 #   scripts/suite.sh tsan      ThreadSanitizer, the concurrency test included
+#   scripts/suite.sh lto       optimised across files, with g++: a type or
+#                              function defined twice, differently, fails the
+#                              link (the One Definition Rule)
 #
 # Under AddressSanitizer document nodes are plain heap blocks
 # (ZQ_NODE_POOL=OFF), so that a node used after release, or leaked, is seen.
@@ -14,7 +17,7 @@ cd "$(dirname "$0")/.."
 source scripts/prereqs.sh
 
 usage() {
-    echo "usage: scripts/suite.sh native|clang|asan|tsan" >&2
+    echo "usage: scripts/suite.sh native|clang|asan|tsan|lto" >&2
     exit 2
 }
 (($# == 1)) || usage
@@ -42,6 +45,12 @@ case $1 in
         build=build-tsan
         options+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_SANITIZER=thread)
         export TSAN_OPTIONS=halt_on_error=1
+        ;;
+    lto)
+        build=build-lto
+        options+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON
+            "-DCMAKE_CXX_FLAGS=-Werror=odr" "-DCMAKE_EXE_LINKER_FLAGS=-Werror=odr"
+            "-DCMAKE_SHARED_LINKER_FLAGS=-Werror=odr" "-DCMAKE_MODULE_LINKER_FLAGS=-Werror=odr")
         ;;
     *) usage ;;
 esac

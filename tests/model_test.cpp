@@ -453,7 +453,7 @@ TEST(AssertionDeathTest, NonStringStreamedAsKey) {
 TEST(AssertionDeathTest, ReportNamesCallerPositionAndTheRuntimeFunction) {
     // g++ writes the signature "const char*", clang++ "const char *".
     EXPECT_DEATH(assertion("some/file.cpp", 42, "x == y", false),
-                 "^\\[ZQJSON\\] expression 'x == y' failed at some/file.cpp:42 -> .*Model\\.cpp:[0-9]+: void "
+                 "^\\[ZQJSON\\] expression 'x == y' failed at some/file.cpp:42 -> .*Assertion\\.cpp:[0-9]+: void "
                  "zqjson::assertion\\(const char ?\\*, int, const char ?\\*, bool\\): Assertion `0' failed");
 }
 

@@ -13,7 +13,7 @@
 #include "TestSupport.h"
 
 using namespace zqjson;
-using zqjson_xml::Code;
+using detail::Code;
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST(XmlEscape, NamesKeepOnlyAsciiLettersAndDigits) {
         {"", ""},           {"a-b.c", "a_b_c"},           {"_x", "_x"}, {"9lives", "9lives"},
         {"\xc3\xa9", "__"}, {"Az09 <&\"\t", "Az09_____"},
     };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(zqjson_xml::escape_attrib(name), expected) << name;
+    for (const auto& [name, expected] : cases) EXPECT_EQ(detail::escape_attrib(name), expected) << name;
 }
 
 TEST(XmlEscape, TextEscapesOnlyMarkup) {
@@ -64,7 +64,7 @@ TEST(XmlEscape, TextEscapesOnlyMarkup) {
         {"", ""},
         {"&&", "&amp;&amp;"},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(zqjson_xml::escape_tag(text), expected) << text;
+    for (const auto& [text, expected] : cases) EXPECT_EQ(detail::escape_tag(text), expected) << text;
 }
 
 TEST(XmlTags, StartAndEndTags) {
@@ -105,8 +105,8 @@ TEST(XmlTags, StartAndEndTags) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
-        EXPECT_EQ(zqjson_xml::open_tag(c.format, c.code, c.name, c.attr, c.text), c.open) << c.name;
-        EXPECT_EQ(zqjson_xml::close_tag(c.format, c.name), c.close) << c.name;
+        EXPECT_EQ(detail::open_tag(c.format, c.code, c.name, c.attr, c.text), c.open) << c.name;
+        EXPECT_EQ(detail::close_tag(c.format, c.name), c.close) << c.name;
     }
 }
 
@@ -148,7 +148,7 @@ TEST(XmlTags, XmlNames) {
         {"\xf4\x90\x80\x80", false},
         {"a\x80", false},
     };
-    for (const auto& [name, valid] : cases) EXPECT_EQ(zqjson_xml::is_xml_name(name), valid) << name;
+    for (const auto& [name, valid] : cases) EXPECT_EQ(detail::is_xml_name(name), valid) << name;
 }
 
 TEST(XmlDocument, ObjectWithNestedObjectAndNull) {

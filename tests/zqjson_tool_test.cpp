@@ -73,7 +73,7 @@ ToolRun run_zqjson(const std::string& arguments, const std::string& input = "", 
 
 bool starts_with(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
-const std::string kXmlHeader(zqjson::zqjson_xml::default_header());
+const std::string kXmlHeader(zqjson::detail::default_header());
 
 // The XML document the xml command writes around the library's rendering.
 std::string xml_document(const std::string& rendering, const std::string& root = "json") {

@@ -33,15 +33,12 @@
 #include "../ZQJson.h"
 #include "ByteScan.h"
 #include "ExactInteger.h"
+#include "Inline.h"
 #include "Utf8.h"
 
 namespace zqjson::detail {
 
 constexpr int kEnd = std::char_traits<char>::eof();
-
-// For the few buffer operations every character passes through, which the
-// compiler leaves out of line in readers this size.
-#define ZQ_INLINE inline __attribute__((always_inline))
 
 inline int to_int(char c) { return static_cast<unsigned char>(c); }
 

@@ -14,20 +14,14 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "Inline.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Text.h"
 #include "Walk.h"
 
-namespace zqjson::json {
+namespace zqjson::detail {
 namespace {
-
-using detail::Escape;
-using detail::kEscapes;
-using detail::kLongestEscape;
-using detail::kNumberChars;
-using detail::ModelAccess;
-using detail::Placement;
 
 // Text held before a write to a stream: few enough pages to stay in cache,
 // enough bytes that the writes are few.
@@ -179,7 +173,7 @@ private:
     // Inlined into both openings, which the compiler does not choose by
     // itself: a call costs a good part of a short line.
     template <std::size_t N>
-    __attribute__((always_inline)) void open_line(const Placement& place, const char (&opening)[N]) {
+    ZQ_INLINE void open_line(const Placement& place, const char (&opening)[N]) {
         start_line(place).put(opening);
     }
 
@@ -320,7 +314,7 @@ private:
     // claimed once for them and the value; returns where the value goes, with
     // kValueRoom bytes of room. Inlined into its callers, which the compiler
     // does not choose by itself: a call costs a good part of a short value.
-    __attribute__((always_inline)) char* start(const Placement& place) {
+    ZQ_INLINE char* start(const Placement& place) {
         if (text_.size() >= kDrainBytes) drain();
         char* p = text_.claim(kRoom);
         if (!place.first) p = put(p, ", ");
@@ -410,38 +404,38 @@ std::ostream& dump_to(std::ostream& out, const Root& root, const WriteOptions& o
 }
 
 }  // namespace
-}  // namespace zqjson::json
+}  // namespace zqjson::detail
 
 namespace zqjson {
 
-std::string Object::json() const { return json::indented_text(*this, Numbers::Digits16); }
+std::string Object::json() const { return detail::indented_text(*this, Numbers::Digits16); }
 
-std::string Array::json() const { return json::indented_text(*this, Numbers::Digits16); }
+std::string Array::json() const { return detail::indented_text(*this, Numbers::Digits16); }
 
-std::string dump(const Value& v, const WriteOptions& options) { return json::dump_text(v, options); }
-std::string dump(const Object& o, const WriteOptions& options) { return json::dump_text(o, options); }
-std::string dump(const Array& a, const WriteOptions& options) { return json::dump_text(a, options); }
+std::string dump(const Value& v, const WriteOptions& options) { return detail::dump_text(v, options); }
+std::string dump(const Object& o, const WriteOptions& options) { return detail::dump_text(o, options); }
+std::string dump(const Array& a, const WriteOptions& options) { return detail::dump_text(a, options); }
 
 std::ostream& dump(std::ostream& out, const Value& v, const WriteOptions& options) {
-    return json::dump_to(out, v, options);
+    return detail::dump_to(out, v, options);
 }
 std::ostream& dump(std::ostream& out, const Object& o, const WriteOptions& options) {
-    return json::dump_to(out, o, options);
+    return detail::dump_to(out, o, options);
 }
 std::ostream& dump(std::ostream& out, const Array& a, const WriteOptions& options) {
-    return json::dump_to(out, a, options);
+    return detail::dump_to(out, a, options);
 }
 
 }  // namespace zqjson
 
 std::ostream& operator<<(std::ostream& out, const zqjson::Value& v) {
-    return zqjson::json::stream_compact(out, v, zqjson::json::CompactWriter(out));
+    return zqjson::detail::stream_compact(out, v, zqjson::detail::CompactWriter(out));
 }
 
 std::ostream& operator<<(std::ostream& out, const zqjson::Array& a) {
-    return zqjson::json::stream_compact(out, a, zqjson::json::CompactWriter(out));
+    return zqjson::detail::stream_compact(out, a, zqjson::detail::CompactWriter(out));
 }
 
 std::ostream& operator<<(std::ostream& out, const zqjson::Object& o) {
-    return zqjson::json::stream_compact(out, o, zqjson::json::CompactWriter(out));
+    return zqjson::detail::stream_compact(out, o, zqjson::detail::CompactWriter(out));
 }

@@ -1,10 +1,6 @@
 // The document model: Object and Array ownership, merging, copying and
-// comparing, and the library's failure report.
-// The failure report ends in the runtime's assertion failure in every build,
-// also in those that compile other assertions out.
-#undef NDEBUG
+// comparing.
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -132,12 +128,6 @@ void add_copy(Object::Map& entries, const String& key, const Content& content) {
     slot = new Value(content);
 }
 }  // namespace
-
-void assertion(const char* file, int line, const char* expr, bool ok) {
-    if (ok) return;
-    std::fprintf(stderr, "[ZQJSON] expression '%s' failed at %s:%d -> ", expr, file, line);
-    assert(0);
-}
 
 // ---------------------------------------------------------------------------
 // Value

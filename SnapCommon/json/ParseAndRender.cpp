@@ -32,7 +32,7 @@ std::string reformat_document(Source& source) {
 // Text that opens no document gives the header line alone.
 template <class Source>
 std::string xml_document(Source& source, Format format) {
-    zqjson_xml::require_xml_format(format);
+    detail::require_xml_format(format);
     Object object;
     Array array;
     switch (detail::open_document(source, object, array)) {
@@ -43,7 +43,7 @@ std::string xml_document(Source& source, Format format) {
         case detail::Opened::Nothing:
             break;
     }
-    return std::string(zqjson_xml::default_header());
+    return std::string(detail::default_header());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "Inline.h"
 #include "OutputBuffer.h"
 #include "Text.h"
 
@@ -229,7 +230,7 @@ char* copy_digits(char* to, const char* from, int count) {
 // differ in how many digits they have, which a loop counted by them would
 // mispredict; numbers of one count of digits are written faster by it.
 template <bool kEveryPlace = false>
-__attribute__((always_inline)) inline char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
+ZQ_INLINE char* write_fixed(char* p, bool negative, FixedDecimal number, int digits) {
     const int integer_digits = digits - number.fraction_digits;
     char places[kMostDigits];
     const int written = kEveryPlace ? kMostDigits : digits;

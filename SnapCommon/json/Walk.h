@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../ZQJson.h"
+#include "Inline.h"
 #include "ModelAccess.h"
 
 namespace zqjson::detail {
@@ -67,7 +68,7 @@ private:
     // Returns whether the value opened a container, whose frame is now the
     // innermost. Inlined into the loops over children: a call per value
     // costs more than most values take to write.
-    __attribute__((always_inline)) bool enter(const Value& value, const Placement& place, State* parent) {
+    ZQ_INLINE bool enter(const Value& value, const Placement& place, State* parent) {
         switch (ModelAccess::kind(value)) {
             case ArrayType: {
                 const Array& array = content_of(ModelAccess::array(value));

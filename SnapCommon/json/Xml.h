@@ -11,7 +11,7 @@
 #include "../ZQJson.h"
 #include "Text.h"
 
-namespace zqjson::zqjson_xml {
+namespace zqjson::detail {
 
 // The kind of value an element stands for; the character is what `JXML`
 // writes into its "son" attribute.
@@ -47,6 +47,6 @@ std::string close_tag(Format format, const std::string& name);
 // Whether `name` is an XML 1.0 Name read from UTF-8, colons excluded.
 bool is_xml_name(std::string_view name);
 
-}  // namespace zqjson::zqjson_xml
+}  // namespace zqjson::detail
 
 #endif

@@ -20,6 +20,7 @@
 
 #include "../ZQJson.h"
 #include "ByteScan.h"
+#include "Inline.h"
 #include "ModelAccess.h"
 #include "OutputBuffer.h"
 #include "Text.h"
@@ -29,7 +30,7 @@
 
 namespace zqjson {
 
-namespace zqjson_xml {
+namespace detail {
 
 namespace {
 
@@ -463,9 +464,8 @@ void append_value_attribute(Sink& out, std::string_view key, std::string_view te
 // The start tag of the element `name` for a value with `key`. Inlined
 // into each element's writer, which the compiler does not choose by itself.
 template <class Sink>
-inline __attribute__((always_inline)) void append_open_tag(Sink& out, const Dialect& dialect, Code code,
-                                                           std::string_view name, std::string_view key,
-                                                           std::string_view attr, std::string_view text) {
+ZQ_INLINE void append_open_tag(Sink& out, const Dialect& dialect, Code code, std::string_view name,
+                               std::string_view key, std::string_view attr, std::string_view text) {
     out.append('<');
     out.append(name);
     append_typing(out, dialect, code, key);
@@ -880,7 +880,7 @@ bool is_xml_name(std::string_view name) {
     return true;
 }
 
-}  // namespace zqjson_xml
+}  // namespace detail
 
 // ---------------------------------------------------------------------------
 // Public interface
@@ -888,34 +888,34 @@ bool is_xml_name(std::string_view name) {
 // The attribute argument is part of the interface and changes nothing.
 std::string Object::xml(Format format, const String& header, const String&) const {
     const detail::ModelAccess::Borrowed<Object> view(*this);
-    return zqjson_xml::render(format, header, view.value());
+    return detail::render(format, header, view.value());
 }
 
 std::string Array::xml(Format format, const String& header, const String&) const {
     const detail::ModelAccess::Borrowed<Array> view(*this);
-    return zqjson_xml::render(format, header, view.value());
+    return detail::render(format, header, view.value());
 }
 
 std::string Object::write(Format format) const { return format == JSON ? json() : xml(format, "", ""); }
 
 std::ostream& write_xml(std::ostream& out, const Value& v, Format format, const XmlOptions& options) {
-    return zqjson_xml::write_document(out, v, format, options);
+    return detail::write_document(out, v, format, options);
 }
 std::ostream& write_xml(std::ostream& out, const Object& o, Format format, const XmlOptions& options) {
-    return zqjson_xml::write_document(out, o, format, options);
+    return detail::write_document(out, o, format, options);
 }
 std::ostream& write_xml(std::ostream& out, const Array& a, Format format, const XmlOptions& options) {
-    return zqjson_xml::write_document(out, a, format, options);
+    return detail::write_document(out, a, format, options);
 }
 
 std::string xml_document(const Value& v, Format format, const XmlOptions& options) {
-    return zqjson_xml::document_text(v, format, options);
+    return detail::document_text(v, format, options);
 }
 std::string xml_document(const Object& o, Format format, const XmlOptions& options) {
-    return zqjson_xml::document_text(o, format, options);
+    return detail::document_text(o, format, options);
 }
 std::string xml_document(const Array& a, Format format, const XmlOptions& options) {
-    return zqjson_xml::document_text(a, format, options);
+    return detail::document_text(a, format, options);
 }
 
 }  // namespace zqjson

@@ -19,6 +19,6 @@ std::string compact(const zqjson::Value& value) { return streamed(value); }
 std::string compact(const zqjson::Object& object) { return streamed(object); }
 std::string compact(const zqjson::Array& array) { return streamed(array); }
 
-std::string xml_header() { return std::string(zqjson::zqjson_xml::default_header()); }
+std::string xml_header() { return std::string(zqjson::detail::default_header()); }
 
 }  // namespace zqtest
