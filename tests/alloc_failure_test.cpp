@@ -261,6 +261,11 @@ const Row kRows[] = {
          t.array << in.value;
          return std::string();
      }},
+    {"Object::import replacing a member",
+     [](Targets& t, const Inputs& in) {
+         t.object.import("kept", in.value);
+         return std::string();
+     }},
     {"Object::import member",
      [](Targets& t, const Inputs& in) {
          t.object.import("added", in.value);

@@ -185,17 +185,8 @@ TEST(Hostile, LongStringClosed) { EXPECT_TRUE(through_everything(open_long_strin
 
 // Far beyond the bound: every entry point fails, and what the readers leave
 // behind renders.
-constexpr std::size_t kBombDepth = 100000;
-
 TEST(Hostile, NestingBombs) {
-    std::string objects;
-    std::string mixed;
-    for (std::size_t i = 0; i < kBombDepth; ++i) {
-        objects += "{\"k\": ";
-        mixed += i % 2 == 0 ? "[" : "{'k': ";
-    }
-    const std::string closed = std::string(kBombDepth, '[') + "1" + std::string(kBombDepth, ']');
-    for (const std::string& text : {std::string(kBombDepth, '['), objects, mixed, closed}) {
+    for (const std::string& text : zqtest::nesting_bombs()) {
         SCOPED_TRACE(text.substr(0, 12));
         EXPECT_FALSE(through_everything(text));
     }

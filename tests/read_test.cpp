@@ -97,12 +97,8 @@ const Case kCases[] = {
      rejected(1, 513, "nesting deeper than 512 levels")},
 };
 
-std::string shown(const Value& v) {
-    std::ostringstream out;
-    out.precision(17);
-    out << v;
-    return out.str();
-}
+// The document, every number kept.
+std::string shown(const Value& v) { return zqjson::dump(v); }
 
 // A stream agrees with the text, whether it holds all of it or reads
 // ahead `ahead` bytes at a time.

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "SnapCommon/ZQJson.h"
@@ -280,16 +279,6 @@ TEST(XmlDocument, WriteChoosesJsonOrXml) {
     const Object o = object({{"a", array({Number(1), "x"})}, {"o", object({{"k", Null()}})}});
     EXPECT_EQ(o.write(JSON), o.json());
     for (const Format format : kDialects) EXPECT_EQ(o.write(format), o.xml(format, "", "")) << format;
-}
-
-TEST(XmlDocument, SharedDocumentRendersFromSeveralThreads) {
-    const Object o = object({{"a", array({Number(1), "x<y", object({{"k", Null()}})})}});
-    const std::string expected = o.xml(TaggedXML, "", "");
-    std::vector<std::string> results(4);
-    std::vector<std::thread> threads;
-    for (auto& result : results) threads.emplace_back([&] { result = o.xml(TaggedXML, "", ""); });
-    for (auto& t : threads) t.join();
-    for (const auto& result : results) EXPECT_EQ(result, expected);
 }
 
 TEST(XmlText, RendersWhatOpensAsObjectOrArray) {

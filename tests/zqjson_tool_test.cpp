@@ -16,6 +16,7 @@
 #include "SnapCommon/ZQJson.h"
 #include "SnapCommon/json/Parser.h"
 #include "SnapCommon/json/Xml.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -450,8 +451,6 @@ TEST(ZqjsonTool, ManualPageMatchesHelp) {
 
 namespace {
 
-constexpr std::size_t kBombDepth = 100000;
-
 std::vector<std::string> hostile_files() {
     std::vector<std::string> files;
     for (const char* folder : {"accepted", "rejected"}) {
@@ -515,7 +514,7 @@ class HostileFiles : public testing::TestWithParam<std::string> {};
 
 TEST_P(HostileFiles, AreWrittenOrReportedOnOneLine) {
     const std::string& command = GetParam();
-    const TempFile bomb("bomb.json", std::string(kBombDepth, '['));
+    const TempFile bomb("bomb.json", zqtest::nesting_bombs().front());
     std::vector<std::string> files = hostile_files();
     files.push_back(bomb.path());
     // The verdicts of the folders are the library's text entry points'; the

@@ -11,6 +11,7 @@
 #include <streambuf>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "SnapCommon/ZQJson.h"
 
@@ -126,6 +127,13 @@ std::string exact_integers(const T& document) {
     exact_integers(out, document);
     return out;
 }
+
+// Nesting far beyond what the reader takes, in each form that has broken
+// readers: arrays, objects and the two mixed, left open and closed, and a
+// closed run around a value. Every reader must fail on each, cleanly and
+// without exhausting the stack.
+constexpr std::size_t kBombDepth = 100000;
+std::vector<std::string> nesting_bombs();
 
 // The header line each XML rendering starts with when the caller gives none.
 std::string xml_header();
