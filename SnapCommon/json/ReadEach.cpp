@@ -98,13 +98,14 @@ public:
 private:
     // Counts the lines of the text taken before it goes.
     void forget_taken() {
+        if (at_ == 0) return;  // nothing taken, and perhaps no text yet
         const char* const begin = text_;
         const char* const end = begin + at_;
         for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr;) {
             ++line_;
             line_start_ = base_ + static_cast<std::size_t>(++p - begin);
         }
-        if (at_ > 0) std::memmove(text_, text_ + at_, size_ - at_);
+        std::memmove(text_, text_ + at_, size_ - at_);
         size_ -= at_;
         base_ += at_;
         at_ = 0;
